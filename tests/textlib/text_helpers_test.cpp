@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+
+#include "textlib/text_helpers.h"
+
+namespace quillax {
+namespace {
+
+TEST(TextHelpersTest, ToIntReadsDecimalPrefix) {
+    EXPECT_EQ(ToInt("123"), 123);
+    EXPECT_EQ(ToInt(" \t\r\n-45x"), -45);
+    EXPECT_EQ(ToInt("+7"), 7);
+    EXPECT_EQ(ToInt("1 2"), 1);
+    EXPECT_EQ(ToInt("007"), 7);
+    EXPECT_EQ(ToInt("abc"), 0);
+    EXPECT_EQ(ToInt(""), 0);
+    EXPECT_EQ(ToInt("--5"), 0);
+    EXPECT_EQ(ToInt("- 5"), 0);
+    EXPECT_EQ(ToInt("中12"), 0);
+    EXPECT_EQ(ToInt("2147483647"), INT_MAX);
+    EXPECT_EQ(ToInt("-2147483648"), INT_MIN);
+    EXPECT_EQ(ToInt("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(ToInt("-99999999999999999999"), INT_MIN);
+    // Only the bytes of the view are read.
+    EXPECT_EQ(ToInt(std::string_view("12345").substr(1, 3)), 234);
+}
+
+TEST(TextHelpersTest, ToRealReadsDecimalPrefix) {
+    EXPECT_DOUBLE_EQ(ToReal("0.75"), 0.75);
+    EXPECT_DOUBLE_EQ(ToReal("  -1.5e3x"), -1500.0);
+    EXPECT_DOUBLE_EQ(ToReal("+2.5E-1"), 0.25);
+    EXPECT_DOUBLE_EQ(ToReal(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(ToReal("5."), 5.0);
+    EXPECT_DOUBLE_EQ(ToReal("3e"), 3.0);
+    EXPECT_DOUBLE_EQ(ToReal("3e+"), 3.0);
+    EXPECT_DOUBLE_EQ(ToReal("12"), 12.0);
+    EXPECT_EQ(ToReal("e5"), 0.0);
+    EXPECT_EQ(ToReal("."), 0.0);
+    EXPECT_EQ(ToReal("abc"), 0.0);
+    EXPECT_EQ(ToReal(""), 0.0);
+    EXPECT_TRUE(std::isinf(ToReal("1e999")));
+    EXPECT_EQ(ToReal("1e-999"), 0.0);
+}
+
+TEST(TextHelpersTest, ParseColor) {
+    EXPECT_EQ(ParseColor("red"), 0xFF0000);
+    EXPECT_EQ(ParseColor("green"), 0x00FF00);
+    EXPECT_EQ(ParseColor("blue"), 0x0000FF);
+    EXPECT_EQ(ParseColor("Red"), 0x0000FF);
+    EXPECT_EQ(ParseColor(""), 0x0000FF);
+    EXPECT_EQ(ParseColor("#00ff80"), 0x00FF80);
+    EXPECT_EQ(ParseColor("#E0e0E0"), 0xE0E0E0);
+    EXPECT_EQ(ParseColor("#FFFFFF trailing"), 0xFFFFFF);
+    EXPECT_EQ(ParseColor("#12"), 0x120000);          // missing digits count 0
+    EXPECT_EQ(ParseColor("#1-2.3/"), 0x102030);      // other characters count 0
+    EXPECT_EQ(ParseColor("#00000g"), 16);            // a letter is its code minus 55
+}
+
+TEST(TextHelpersTest, StripPath) {
+    EXPECT_EQ(StripPath("HTTP://Host/Dir/File.HTM"), "file.htm");
+    EXPECT_EQ(StripPath("NoSlash"), "noslash");
+    EXPECT_EQ(StripPath("a/b/"), "");
+    EXPECT_EQ(StripPath("/Pic/丄B.JPG"), "丄b.jpg");  // 丄 = 81 41: its trail byte stays
+    EXPECT_EQ(StripPath("dir\\Name"), "dir\\name");
+}
+
+}  // namespace
+}  // namespace quillax
