@@ -11,5 +11,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Tests and tools of this build run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The top CMakeLists.txt runs this build's tests and tools under Wine (cmake/wine-run.sh).

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the packages that building and testing need, on Debian 12 (bookworm).
+# Idempotent: installs only what is missing, and returns at once when everything is there.
+# Needs root when something is missing (it uses the machine's own apt configuration).
+set -euo pipefail
+
+packages=(
+  # build tools
+  cmake ninja-build g++ pkg-config dpkg-dev
+  # tests and benchmarks
+  googletest libgtest-dev libbenchmark-dev
+  # Windows cross build
+  g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
+  # Linux libraries
+  libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  nlohmann-json3-dev
+  # running the Windows build
+  wine wine32 libwine-dev
+  # fuzzing
+  clang
+)
+
+say() { echo "install-deps: $*"; }
+
+need_i386=false
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  need_i386=true
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  # wine32 is an i386 package; dpkg-query finds it by its plain name once installed.
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  if [[ $status != installed ]]; then
+    missing+=("$p")
+  fi
+done
+
+if ! $need_i386 && [[ ${#missing[@]} -eq 0 ]]; then
+  say "all packages present"
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  say "missing: ${missing[*]}"
+  say "run this script as root to install them"
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if $need_i386; then
+  say "adding the i386 architecture (for wine32)"
+  dpkg --add-architecture i386
+fi
+say "installing: ${missing[*]}"
+apt-get update -q
+apt-get install -y -q "${missing[@]}" </dev/null
+say "done"
