@@ -70,6 +70,14 @@ if [[ ${QUILLAX_SKIP_DEPS:-0} != 1 ]]; then
   summary+=("dependencies: ok ($((SECONDS - start))s)")
 fi
 
+banner "sample data"
+start=$SECONDS
+# bible.ini of the sample installation is generated from a readable master; a stale or broken
+# file fails here.
+step sample-check python3 tools/sample/make_sample.py --check || fail "sample data: bible.ini is stale or breaks a rule"
+step sample-tests python3 -m unittest discover -s tools/sample || fail "sample data: generator tests"
+summary+=("sample data: ok ($((SECONDS - start))s)")
+
 for preset in "${presets[@]}"; do
   start=$SECONDS
   if [[ $preset == win32 ]]; then
