@@ -1,0 +1,29 @@
+// File helpers of the Linux layer that work on system paths (UTF-8, "/"), shared by the file
+// functions and the registry store.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillax::platform::posix {
+
+// The path of the program's text (GBK, "\" or "/") as the system names it: separators become
+// "/", names become UTF-8, and every part that does not exist under its exact name is looked
+// up without regard to ASCII case in its directory (the first part that is found in neither
+// form and everything after it stay as given).
+std::string SystemPath(std::string_view path);
+
+// A system name (UTF-8) as program text (GBK); bytes that are not valid UTF-8, or names with
+// characters that GBK lacks, come back unchanged.
+std::string ProgramText(std::string_view systemName);
+
+// Reads a whole file; nothing when it cannot be read or is a directory.
+std::optional<std::string> ReadSystemFile(const std::string& systemPath);
+
+// Replaces a file through a temporary file in the same directory (flushed, then renamed); on
+// failure the old file stays and no temporary file is left. A read-only target is refused.
+// Honours the write fault of the test seam.
+bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes);
+
+}  // namespace quillax::platform::posix

@@ -1,0 +1,336 @@
+// Files and directories on Windows: the ANSI file functions.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/files_detail.h"
+
+namespace quillax::platform {
+namespace {
+
+// An open file handle, closed when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    bool Close() {
+        if (!ok()) {
+            return true;
+        }
+        const bool closed = CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+// Position of the last "\" or "/" that is not the trail byte of a double-byte character.
+std::size_t LastSeparator(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto b = static_cast<unsigned char>(path[i]);
+        if (IsLead(b) && i + 1 < path.size()) {
+            ++i;
+        } else if (b == '\\' || b == '/') {
+            last = i;
+        }
+    }
+    return last;
+}
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+bool WriteAll(HANDLE file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+FileTime FromFiletime(const FILETIME& time) {
+    return (static_cast<FileTime>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFiletime(FileTime time) {
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+bool AttributeData(std::string_view path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    const std::string file(path);
+    return !file.empty() && GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(std::string_view path) {
+    const std::string file(path);
+    Handle handle(CreateFileA(file.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.ok()) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buffer[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(handle.get(), buffer, sizeof buffer, &read, nullptr)) {
+            return std::nullopt;
+        }
+        if (read == 0) {
+            break;
+        }
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view bytes) {
+    const std::string target(path);
+    if (target.empty()) {
+        return false;
+    }
+    const DWORD old = Attributes(target);
+    if (old != INVALID_FILE_ATTRIBUTES &&
+        (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return false;  // a directory or a read-only file is never replaced
+    }
+    const std::size_t separator = LastSeparator(target);
+    const std::string directory =
+        separator == std::string::npos ? std::string() : target.substr(0, separator + 1);
+    const std::string base = separator == std::string::npos ? target : target.substr(separator + 1);
+    std::string temp;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = directory + "~" + base + ".qx" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(tempCounter.fetch_add(1)) + ".tmp";
+        created = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    Handle file(created);
+    if (!file.ok()) {
+        return false;
+    }
+    const WriteFault fault = detail::CurrentWriteFault();
+    bool ok;
+    if (fault == WriteFault::DuringWrite) {
+        WriteAll(file.get(), bytes.data(), bytes.size() / 2);
+        ok = false;
+    } else {
+        ok = WriteAll(file.get(), bytes.data(), bytes.size());
+    }
+    ok = ok && FlushFileBuffers(file.get()) != 0;
+    ok = file.Close() && ok;
+    ok = ok && fault != WriteFault::BeforeRename;
+    ok = ok && MoveFileExA(temp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok) {
+        DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool FileExists(std::string_view path) {
+    const DWORD attributes = Attributes(std::string(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(std::string_view path) {
+    const DWORD attributes = Attributes(std::string(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::uint64_t> FileSize(std::string_view path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!AttributeData(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool MakeDirectories(std::string_view path) {
+    const std::string full(path);
+    if (full.empty()) {
+        return false;
+    }
+    // Every prefix that ends before a separator is a parent; the drive ("C:") and the root
+    // fail to be created and are simply passed over.
+    for (std::size_t i = 1; i < full.size(); ++i) {
+        const auto b = static_cast<unsigned char>(full[i]);
+        if (IsLead(b) && i + 1 < full.size()) {
+            ++i;
+        } else if (b == '\\' || b == '/') {
+            CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+        }
+    }
+    CreateDirectoryA(full.c_str(), nullptr);
+    return DirectoryExists(full);
+}
+
+bool RemoveFile(std::string_view path) {
+    const std::string file(path);
+    const DWORD attributes = Attributes(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    return DeleteFileA(file.c_str()) != 0;
+}
+
+bool RemoveEmptyDirectory(std::string_view path) {
+    return RemoveDirectoryA(std::string(path).c_str()) != 0;
+}
+
+bool RenamePath(std::string_view from, std::string_view to, bool replaceExisting) {
+    return MoveFileExA(std::string(from).c_str(), std::string(to).c_str(),
+                       replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
+}
+
+bool CopyFileTo(std::string_view from, std::string_view to, bool failIfExists) {
+    return CopyFileA(std::string(from).c_str(), std::string(to).c_str(),
+                     failIfExists ? TRUE : FALSE) != 0;
+}
+
+std::vector<DirectoryEntry> ListDirectory(std::string_view path) {
+    std::vector<DirectoryEntry> entries;
+    std::string pattern(path);
+    if (!pattern.empty() && LastSeparator(pattern) != pattern.size() - 1) {
+        pattern += '\\';
+    }
+    pattern += "*.*";
+    WIN32_FIND_DATAA data;
+    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return entries;
+    }
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..") {
+            entries.push_back({name, data.dwFileAttributes});
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+std::string CurrentDirectory() {
+    const DWORD size = GetCurrentDirectoryA(0, nullptr);
+    if (size == 0) {
+        return {};
+    }
+    std::vector<char> buffer(size + 1);
+    const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length >= buffer.size()) {
+        return {};
+    }
+    return std::string(buffer.data(), length);
+}
+
+bool ChangeDirectory(std::string_view path) {
+    return SetCurrentDirectoryA(std::string(path).c_str()) != 0;
+}
+
+std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {
+    const DWORD attributes = Attributes(std::string(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(attributes);
+}
+
+bool SetFileAttributeBits(std::string_view path, std::uint32_t attributes) {
+    const DWORD bits = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    return SetFileAttributesA(std::string(path).c_str(), bits) != 0;
+}
+
+std::optional<FileTimes> GetFileTimes(std::string_view path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!AttributeData(path, data)) {
+        return std::nullopt;
+    }
+    FileTimes times;
+    times.creation = FromFiletime(data.ftCreationTime);
+    times.lastAccess = FromFiletime(data.ftLastAccessTime);
+    times.lastWrite = FromFiletime(data.ftLastWriteTime);
+    return times;
+}
+
+bool SetFileTimes(std::string_view path, const FileTimes& times) {
+    // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
+    Handle handle(CreateFileA(std::string(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.ok()) {
+        return false;
+    }
+    const FILETIME creation = ToFiletime(times.creation);
+    const FILETIME access = ToFiletime(times.lastAccess);
+    const FILETIME write = ToFiletime(times.lastWrite);
+    return SetFileTime(handle.get(), times.creation != 0 ? &creation : nullptr,
+                       times.lastAccess != 0 ? &access : nullptr,
+                       times.lastWrite != 0 ? &write : nullptr) != 0;
+}
+
+std::optional<CalendarTime> FileTimeToLocal(FileTime time) {
+    const FILETIME utc = ToFiletime(time);
+    FILETIME local;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) {
+        return std::nullopt;
+    }
+    return CalendarTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+std::optional<FileTime> LocalToFileTime(const CalendarTime& local) {
+    if (local.year < 1601 || local.year > 30827 || local.month < 1 || local.month > 12 ||
+        local.day < 1 || local.day > 31 || local.hour < 0 || local.hour > 23 ||
+        local.minute < 0 || local.minute > 59 || local.second < 0 || local.second > 59) {
+        return std::nullopt;
+    }
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(local.year);
+    st.wMonth = static_cast<WORD>(local.month);
+    st.wDay = static_cast<WORD>(local.day);
+    st.wHour = static_cast<WORD>(local.hour);
+    st.wMinute = static_cast<WORD>(local.minute);
+    st.wSecond = static_cast<WORD>(local.second);
+    FILETIME localTime;
+    FILETIME utc;
+    if (!SystemTimeToFileTime(&st, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) {
+        return std::nullopt;
+    }
+    return FromFiletime(utc);
+}
+
+}  // namespace quillax::platform
