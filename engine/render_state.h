@@ -82,6 +82,7 @@ struct RenderState {
     Date sixDayPlanBase;  // 2000-02-16, anchor of the six-day reading plan
     Date dailyPlanBase;   // 2004-02-01, anchor of the daily reading plan
     int lastBook = 0;     // book of the last reference turned into a chapter key
+    GbString linkKey;     // key of the last reference link made; a ";" continuation reuses it
 
     // The conversion settings of the moment (they follow useGbk as it changes).
     ConversionOptions Conversions() const {
