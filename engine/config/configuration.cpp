@@ -293,6 +293,16 @@ bool SetConfigValue(RenderState& state, std::string_view keyText, GbString& valu
         if (k == 2) {
             value = state.cssBgColors[n];
             ChooseColorInto(state, value);
+        } else {
+            // A colour given with its index ("2#00FF00") becomes that index's entry "#00FF00".
+            // Kept whole, the stored item would read "22#00FF00" and load back as "2#00FF00",
+            // which is no colour at all.
+            const int hash = value.Find("#", 0);
+            bool indexDigits = hash > 0;
+            for (int i = 0; i < hash && indexDigits; ++i) {
+                indexDigits = value.GetAt(i) >= '0' && value.GetAt(i) <= '9';
+            }
+            if (indexDigits) value.Delete(0, hash);
         }
         const GbString stored = BuildColorList(state.cssBgColors, n, value);
         if (GbString* item = state.cssBgColors.Get(n)) {

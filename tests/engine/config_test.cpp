@@ -314,6 +314,18 @@ TEST_F(ConfigTest, ColorReadWithOneDigit) {
     EXPECT_EQ(chooser_->calls, 0);
 }
 
+TEST_F(ConfigTest, ColorWriteWithItsIndexStoresOnlyTheColour) {
+    RenderState& s = Load(kColorIni);
+    GbString value("1#00FF80");
+    EXPECT_TRUE(SetConfigValue(s, "CSSBGCOLOR=", value));
+    EXPECT_EQ(value, "#00FF80");
+    EXPECT_EQ(Items(s.cssBgColors), "[#FFFFFF][#00FF80]");
+    EXPECT_EQ(Ini(), "A=1\r\nCSSBGCOLOR=0#FFFFFF,1#00FF80\r\nREADMODEL=1\r\n");
+    // Read back through a fresh load: the entry is a colour again.
+    RenderState& reloaded = Load(Ini());
+    EXPECT_EQ(Items(reloaded.cssBgColors), "[#FFFFFF][#00FF80]");
+}
+
 TEST_F(ConfigTest, ColorWriteRebuildsTheList) {
     RenderState& s = Load(kColorIni);
     // Changed meanwhile by another program; a colour write does not reload the settings.
