@@ -1,0 +1,35 @@
+// Message boxes: the closing message of a program, questions to the user, and the report that
+// memory has run out.
+//
+// Texts are GBK bytes (the program's text). On Windows they go to MessageBoxA with no owner
+// window. On Linux a message box is console text on standard output, converted to UTF-8 for
+// the terminal:
+//     [caption]
+//     text
+// and a question adds a prompt and reads the answer from standard input ("y"/"yes",
+// "n"/"no", "c"/"cancel", any case). Scripts and tests answer without a terminal through the
+// environment variable QUILLAX_MESSAGE_ANSWER ("yes", "no" or "cancel"), which is used without
+// reading anything. Without an answer (end of input, or an answer that names no button of the
+// box) a question gets its safe answer: No for Yes/No, Cancel for Yes/No/Cancel.
+//
+// No function throws.
+#pragma once
+
+#include <string_view>
+
+namespace quillax::platform {
+
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+// Shows the box and returns the answer (Ok for a box with only the OK button).
+MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
+                             MessageButtons buttons = MessageButtons::Ok);
+
+// For the moment when memory has run out, where nothing more may be allocated: the message is
+// prepared beforehand (the texts are copied and converted now) and shown later by
+// ShowEmergencyMessage, which allocates nothing itself. Prepare again to change the texts.
+void PrepareEmergencyMessage(std::string_view text, std::string_view caption);
+void ShowEmergencyMessage() noexcept;
+
+}  // namespace quillax::platform

@@ -1,0 +1,61 @@
+// Message boxes on Windows: MessageBoxA with no owner window.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/message_box.h"
+
+namespace quillax::platform {
+namespace {
+
+// The answer of a box that could not be shown or was closed without a button of its own.
+MessageAnswer SafeAnswer(MessageButtons buttons) {
+    return buttons == MessageButtons::Ok      ? MessageAnswer::Ok
+           : buttons == MessageButtons::YesNo ? MessageAnswer::No
+                                              : MessageAnswer::Cancel;
+}
+
+// The texts ShowEmergencyMessage shows, copied when they were prepared.
+std::string emergencyText;
+std::string emergencyCaption;
+
+}  // namespace
+
+MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
+                             MessageButtons buttons) {
+    try {
+        const std::string t(text);
+        const std::string c(caption);
+        const UINT type = buttons == MessageButtons::YesNo         ? MB_YESNO
+                          : buttons == MessageButtons::YesNoCancel ? MB_YESNOCANCEL
+                                                                   : MB_OK;
+        switch (MessageBoxA(nullptr, t.c_str(), c.c_str(), type)) {
+            case IDYES:
+                return MessageAnswer::Yes;
+            case IDNO:
+                return MessageAnswer::No;
+            case IDOK:
+                return MessageAnswer::Ok;
+            default:
+                return SafeAnswer(buttons);
+        }
+    } catch (...) {
+        return SafeAnswer(buttons);
+    }
+}
+
+void PrepareEmergencyMessage(std::string_view text, std::string_view caption) {
+    try {
+        emergencyText.assign(text.data(), text.size());
+        emergencyCaption.assign(caption.data(), caption.size());
+    } catch (...) {
+        emergencyText.clear();
+        emergencyCaption.clear();
+    }
+}
+
+void ShowEmergencyMessage() noexcept {
+    MessageBoxA(nullptr, emergencyText.c_str(), emergencyCaption.c_str(), MB_OK);
+}
+
+}  // namespace quillax::platform

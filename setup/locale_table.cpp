@@ -1,0 +1,68 @@
+#include "setup/locale_table.h"
+
+#include "platform/registry.h"
+#include "textlib/registry_text.h"
+
+namespace quillax {
+
+// Column 1 lives in a file of its own, compiled to Big5 bytes.
+extern const LocaleTexts kTraditionalLocaleTexts;
+
+namespace {
+
+const LocaleTexts kSimplifiedLocaleTexts = {
+    "Tessaly",
+    "\n默认快捷键 CTRL+ALT+B",
+    "\n可以快速启动Tessaly",
+    "特别提示",
+    "corvex",
+    "在线升级",
+    "卸载",
+};
+
+const LocaleTexts kOtherLocaleTexts = {
+    "tessaly",
+    "\nDefualt Shortcut CTRL+ALT+B",
+    "\ncan run corvex quickly",
+    "May I Special Attention, Please",
+    "tessaly",
+    "Online Update",
+    "uninstall",
+};
+
+}  // namespace
+
+const LocaleTexts& LocaleTable(int locale) {
+    switch (locale) {
+        case kLocaleSimplified:
+            return kSimplifiedLocaleTexts;
+        case kLocaleTraditional:
+            return kTraditionalLocaleTexts;
+        default:
+            return kOtherLocaleTexts;
+    }
+}
+
+int LocaleFromValue(std::string_view value) {
+    if (value == "00000804") {
+        return kLocaleSimplified;
+    }
+    constexpr std::string_view kTraditionalLocales = "00001004,00000404,00000C04,00001404";
+    return kTraditionalLocales.find(value) != std::string_view::npos ? kLocaleTraditional : kLocaleOther;
+}
+
+int DetectLocale() {
+    const GbString value =
+        ReadRegistryText(platform::RegistryRoot::CurrentUser, "Control Panel\\International", "Locale");
+    return LocaleFromValue(value);
+}
+
+GbString ClosingNotice(int locale) {
+    const LocaleTexts& texts = LocaleTable(locale);
+    GbString notice(texts.noticeTitle);
+    notice.Append(texts.hotKeyLine);
+    notice.Append(texts.quickStartLine);
+    return notice;
+}
+
+}  // namespace quillax
