@@ -21,10 +21,12 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
+#include "engine/identity.h"
 #include "engine/render_state.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/program_location.h"
 #include "platform/registry.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/config_text.h"
@@ -104,7 +106,7 @@ GbString Real(double x) {
 
 // ---- the engine's registry value ---------------------------------------------------------------
 
-constexpr std::string_view kInstallKey = "Software\\quillax";
+constexpr std::string_view kInstallKey = kInstallationKey;
 
 // Writes the configuration directory into the registry for the lifetime of the object and puts
 // back what was there before. Uses a private Linux store when QUILLAX_REGISTRY is not set.
@@ -117,6 +119,7 @@ public:
             privateStore_ = platform::TemporaryDirectory() + "quillax-cli-" +
                             std::to_string(entropy()) + "-" + std::to_string(stamp) + ".registry";
             platform::SetEnvironmentValue("QUILLAX_REGISTRY", privateStore_);
+            RegisterEngineLibrary();
         }
         previous_ = platform::ReadRegistryValue(platform::RegistryRoot::CurrentUser, kInstallKey, "");
         written_ = platform::WriteRegistryString(platform::RegistryRoot::CurrentUser, kInstallKey,
@@ -147,6 +150,20 @@ public:
     RegistryPointer& operator=(const RegistryPointer&) = delete;
 
     bool Written() const { return written_; }
+
+private:
+    // The private store also gets the engine's class registration, pointing at the engine
+    // library built beside this program, so that the build label and about text show.
+    static void RegisterEngineLibrary() {
+        using platform::RegistryRoot;
+        const std::string library = platform::ProgramDirectory() + "/../lib/libquillax.so";
+        if (!platform::FileExists(library)) return;
+        platform::WriteRegistryString(RegistryRoot::ClassesRoot, kEngineProgIdClassKey, "",
+                                      kEngineClassId);
+        platform::WriteRegistryString(RegistryRoot::ClassesRoot,
+                                      "CLSID\\" + std::string(kEngineClassId) + "\\InprocServer32",
+                                      "", library);
+    }
 
 private:
     std::string privateStore_;
