@@ -84,6 +84,17 @@ void StripTrailingBreaks(GbString& text) {
 
 // ---- index -------------------------------------------------------------------------------------
 
+// Position of the "=" that ends the key of the entry starting at `entry`, or npos when the index
+// ends first. A chapter entry is two number bytes, ":" and "=", and its number bytes may
+// themselves be ":" or "="; any other key holds no "=" and ends at the first one.
+std::size_t EntrySeparator(std::string_view index, std::size_t entry) {
+    if (index.size() - entry >= kChapterKeyBytes + 1 && index[entry + 2] == ':' &&
+        index[entry + 3] == '=') {
+        return entry + kChapterKeyBytes;
+    }
+    return index.find('=', entry);
+}
+
 IndexRange IndexLookup(std::string_view indexText, std::string_view key) {
     IndexRange range;
     // The closing entry has the empty key; it marks the end and is no record.
@@ -105,27 +116,36 @@ IndexRange IndexLookup(std::string_view indexText, std::string_view key) {
         keyLength = pattern.size();
     }
 
-    const std::size_t found = indexText.find(pattern);
-    if (found == std::string_view::npos) {
-        return range;
+    // Only a match at the start of an entry counts: the offsets are binary and, in a module
+    // of a few megabytes, an offset's bytes can spell the key of a later chapter.
+    for (std::size_t entry = 0; entry < indexText.size();) {
+        const std::size_t separator = EntrySeparator(indexText, entry);
+        if (separator == std::string_view::npos) {
+            return range;  // the index ends inside this entry's key
+        }
+        if (indexText.size() - separator - 1 < kOffsetBytes) {
+            return range;  // the index ends inside this entry's offset
+        }
+        if (indexText.compare(entry, pattern.size(), pattern) == 0 &&
+            separator == entry + keyLength - 1) {
+            const std::uint32_t offset = ReadLittleEndian32(indexText, separator + 1);
+            range.offset = offset;
+            const std::size_t next = separator + 1 + kOffsetBytes;
+            const std::size_t nextSeparator =
+                next < indexText.size() ? EntrySeparator(indexText, next) : std::string_view::npos;
+            // The closing entry (empty key) is not taken as the next record: the last record,
+            // like a record whose next entry is cut off, reads to the end of the text file.
+            if (nextSeparator == std::string_view::npos || nextSeparator < next + kMinKeyBytes ||
+                indexText.size() - nextSeparator - 1 < kOffsetBytes) {
+                range.length = -1;
+                return range;
+            }
+            const std::uint32_t nextOffset = ReadLittleEndian32(indexText, nextSeparator + 1);
+            range.length = nextOffset >= offset ? static_cast<std::int64_t>(nextOffset - offset) : 0;
+            return range;
+        }
+        entry = separator + 1 + kOffsetBytes;
     }
-    const std::size_t field = found + keyLength;
-    if (field > indexText.size() || indexText.size() - field < kOffsetBytes) {
-        return range;  // the index ends inside this entry
-    }
-    const std::uint32_t offset = ReadLittleEndian32(indexText, field);
-    range.offset = offset;
-
-    // "=" cannot be the second byte of a GBK character, so a plain byte search finds the next
-    // entry's "=" whatever characters its key holds.
-    const std::size_t nextKey = field + kOffsetBytes;
-    const std::size_t next = indexText.find('=', nextKey + kMinKeyBytes);
-    if (next == std::string_view::npos || indexText.size() - next <= kOffsetBytes) {
-        range.length = -1;
-        return range;
-    }
-    const std::uint32_t nextOffset = ReadLittleEndian32(indexText, next + 1);
-    range.length = nextOffset >= offset ? static_cast<std::int64_t>(nextOffset - offset) : 0;
     return range;
 }
 

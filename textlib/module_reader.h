@@ -10,10 +10,10 @@
 //     offset   4 bytes, little endian: where the record's range starts in m.txt
 //
 // and a last entry with an empty key whose offset is the size of m.txt. A record's range runs
-// from its offset to the offset of the next entry. Keys are found by plain substring search
-// over the whole index, so the first entry whose key ends with the wanted key wins: with the
-// entries "cab=" and then "ab=", the key "ab" finds the record of "cab". Module writers keep
-// the keys of one index at one length so that this cannot happen.
+// from its offset to the offset of the next entry. A key is found by walking the entries from
+// the start and comparing whole keys: a plain substring search over the index could match the
+// bytes of a binary offset (in a module of a few megabytes an offset can spell a later
+// chapter's key) or the end of a longer key ("ab" inside "cab=").
 #pragma once
 
 #include <cstddef>

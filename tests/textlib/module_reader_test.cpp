@@ -119,14 +119,23 @@ TEST(IndexLookup, NextEntryIsFoundWhateverItsKeyBytes) {
 }
 
 TEST(IndexLookup, KeysThatEndOtherKeys) {
-    // Lookup is by substring: "ab" finds the entry "cab=" when it comes first. Index writers
-    // keep the keys of one module at one length so that this does not happen.
+    // Whole keys are compared: "ab" is not found inside the entry "cab=".
     const std::string endsEarlier = TextEntry("cab", 0) + TextEntry("ab", 10) + ClosingEntry(20);
-    ExpectRange(IndexLookup(endsEarlier, "ab"), 0, 10);
+    ExpectRange(IndexLookup(endsEarlier, "ab"), 10, -1);
     ExpectRange(IndexLookup(endsEarlier, "cab"), 0, 10);
     const std::string endsLater = TextEntry("ab", 0) + TextEntry("cab", 10) + ClosingEntry(20);
     ExpectRange(IndexLookup(endsLater, "ab"), 0, 10);
     ExpectRange(IndexLookup(endsLater, "cab"), 10, -1);
+}
+
+TEST(IndexLookup, OffsetBytesThatSpellAChapterKey) {
+    // Genesis 2 is stored as 01 00 3A; an earlier offset 0x3A000100 holds those bytes in its
+    // middle. Proverbs 5 (20005) is stored as 3D 4A 3A: its first byte is itself "=".
+    const std::string index = ChapterEntry(1001, 0x3A000100u) + ChapterEntry(20005, 0x3A000200u) +
+                              ChapterEntry(1002, 0x3A000300u) + ClosingEntry(0x3A000400u);
+    ExpectRange(IndexLookup(index, "01002"), 0x3A000300ll, -1);  // the last record
+    ExpectRange(IndexLookup(index, "20005"), 0x3A000200ll, 0x100);
+    ExpectRange(IndexLookup(index, "01001"), 0x3A000100ll, 0x100);
 }
 
 TEST(IndexLookup, DamagedIndexes) {
