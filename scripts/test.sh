@@ -104,6 +104,15 @@ for preset in "${presets[@]}"; do
   summary+=("$preset: ok, build ${build_time}s ($warnings compiler warnings), tests $((SECONDS - test_start))s: ${passed:-no tests}")
 done
 
+# The two builds of the set-up tool must write the same index bytes for the same modules.
+if [[ " ${presets[*]} " == *" native "* && " ${presets[*]} " == *" win32 "* ]]; then
+  banner "index bytes: Linux and Windows builds"
+  start=$SECONDS
+  step compare-indexes bash scripts/compare-indexes.sh build/native build/win32 ||
+    fail "index bytes differ between the Linux and the Windows build"
+  summary+=("index bytes: ok ($((SECONDS - start))s)")
+fi
+
 print_summary
 echo
 echo "test.sh: all passed"
