@@ -12,7 +12,7 @@ packages=(
   # Windows cross build
   g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
   # Linux libraries
-  libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
   # running the Windows build
   wine wine32 libwine-dev

@@ -1,0 +1,237 @@
+// Downloads over HTTP: the platform rules (HTTP/1.0, no redirects followed, reads of at most
+// 2,048 bytes, the body saved whatever the status) and DownloadAndInstall's handling of each
+// kind of answer.
+#include "updater/updater_fixture.h"
+
+#include <algorithm>
+
+#include "platform/sha256.h"
+#include "updater/texts.h"
+
+namespace quillax {
+namespace {
+
+using testing::BuildZip;
+using testing::FileBytes;
+using testing::HttpReply;
+using testing::WriteFileBytes;
+
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 13) % 26);
+    }
+    return bytes;
+}
+
+class DownloadTest : public testing::UpdaterFixture {
+protected:
+    std::string UpdateDir() const { return install_ + "update\\"; }
+    bool Download(const std::string& file, const std::string& digest = {}) {
+        return updater_->DownloadAndInstall(file, install_, digest);
+    }
+};
+
+TEST_F(DownloadTest, TheConnectionKeepsTheHttpRules) {
+    const std::string body = Pattern(20000);
+    HttpReply slow;
+    slow.body = body;
+    slow.chunk = 3000;
+    slow.chunkDelayMs = 10;
+    server_.Serve("/big.bin", slow);
+    std::vector<std::uint64_t> reads;
+    platform::HttpCallbacks callbacks;
+    callbacks.onRead = [&](std::uint64_t received, const platform::HttpResponseHead& head) {
+        reads.push_back(received);
+        EXPECT_EQ(head.contentLength.value_or(0), body.size());
+    };
+    const std::string file = scratch_ / "big.bin";
+    const platform::HttpTransfer transfer = connection_->GetToFile("big.bin", file, callbacks);
+    EXPECT_EQ(transfer.outcome, platform::HttpOutcome::Saved);
+    EXPECT_EQ(transfer.head.status, 200);
+    EXPECT_EQ(transfer.received, body.size());
+    EXPECT_EQ(FileBytes(file), body);
+    ASSERT_FALSE(reads.empty());
+    EXPECT_GE(reads.size(), body.size() / platform::kHttpReadUnit);
+    std::uint64_t previous = 0;
+    for (const std::uint64_t received : reads) {
+        EXPECT_GT(received, previous);
+        EXPECT_LE(received - previous, platform::kHttpReadUnit);
+        previous = received;
+    }
+
+    EXPECT_EQ(platform::ParseContentLength(" 12\r\n").value_or(0), 12u);
+    EXPECT_FALSE(platform::ParseContentLength("12a"));
+    EXPECT_FALSE(platform::ParseContentLength(""));
+
+    // A declined head leaves no file.
+    platform::HttpCallbacks decline;
+    decline.onHead = [](const platform::HttpResponseHead& head) { return head.status != 404; };
+    const std::string never = scratch_ / "never.bin";
+    EXPECT_EQ(connection_->GetToFile("/nothing", never, decline).outcome, platform::HttpOutcome::Declined);
+    EXPECT_FALSE(platform::PathExists(never));
+
+    const std::vector<testing::HttpRequestRecord> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].requestLine, "GET /big.bin HTTP/1.0");
+    EXPECT_NE(std::find(requests[0].headers.begin(), requests[0].headers.end(), "User-Agent: cvupdate"),
+              requests[0].headers.end());
+}
+
+TEST_F(DownloadTest, AnArchiveIsUnpackedIntoTheTargetAndTheDownloadRemoved) {
+    const std::string archive = BuildZip({{"a.txt", Pattern(9000), true}, {"b.txt", "bee"}});
+    server_.ServeBody("/files/pack.zip", archive);
+    EXPECT_TRUE(Download("/files/pack.zip"));
+    EXPECT_EQ(FileBytes(install_ + "a.txt"), Pattern(9000));
+    EXPECT_EQ(FileBytes(install_ + "b.txt"), "bee");
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+    EXPECT_EQ(front_.statusHistory.front(), std::string(updater_text::kStatusDownloading) + "/files/pack.zip");
+    EXPECT_EQ(front_.status, updater_text::kStatusDownloadDone);
+    EXPECT_EQ(front_.progress, 100);
+    EXPECT_TRUE(std::is_sorted(front_.progressHistory.begin(), front_.progressHistory.end()));
+    EXPECT_GT(front_.pumpCount, 0);
+    EXPECT_TRUE(front_.messages.empty());
+}
+
+TEST_F(DownloadTest, APlainFileIsDownloadedAndThrownAway) {
+    ASSERT_TRUE(WriteFileBytes(install_ + "notes.txt", "old notes"));
+    server_.ServeBody("/files/notes.txt", "new notes");
+    EXPECT_TRUE(Download("/files/notes.txt"));
+    EXPECT_EQ(FileBytes(install_ + "notes.txt"), "old notes");
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+}
+
+TEST_F(DownloadTest, NotFoundRedirectAndMissingLength) {
+    EXPECT_FALSE(Download("/files/missing.zip"));
+    EXPECT_EQ(front_.status, "/files/missing.zip" + std::string(updater_text::kStatusNotFound));
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+    EXPECT_TRUE(front_.messages.empty());
+
+    // The body of a redirect is taken as the file (here an archive); the target of the
+    // redirect is never asked for.
+    HttpReply moved;
+    moved.status = 301;
+    moved.reason = "Moved Permanently";
+    moved.headers = {"Location: /files/elsewhere.zip"};
+    moved.body = BuildZip({{"moved.txt", "from the redirect body"}});
+    server_.Serve("/files/moved.zip", moved);
+    EXPECT_TRUE(Download("/files/moved.zip"));
+    EXPECT_EQ(FileBytes(install_ + "moved.txt"), "from the redirect body");
+    EXPECT_EQ(server_.CountRequests("/files/elsewhere.zip"), 0);
+
+    // Without Content-Length the download goes on; the progress bar does not move.
+    HttpReply unsized;
+    unsized.body = BuildZip({{"unsized.txt", Pattern(5000)}});
+    unsized.contentLength = false;
+    server_.Serve("/files/unsized.zip", unsized);
+    front_.progressHistory.clear();
+    const int pumps = front_.pumpCount;
+    EXPECT_TRUE(Download("/files/unsized.zip"));
+    EXPECT_EQ(FileBytes(install_ + "unsized.txt"), Pattern(5000));
+    EXPECT_TRUE(front_.progressHistory.empty());
+    EXPECT_GT(front_.pumpCount, pumps);
+}
+
+TEST_F(DownloadTest, ABrokenTransferLeavesTheInstalledFileAndEndsThePass) {
+    ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
+    const std::string archive = BuildZip({{"a.txt", Pattern(30000)}});
+    HttpReply broken;
+    broken.body = archive;
+    broken.resetAfter = archive.size() / 2;
+    server_.Serve("/files/a.zip", broken);
+    server_.ServeBody("/files/b.zip", BuildZip({{"b.txt", "bee"}}));
+    WriteManifest("[a.txt]\r\nUpdateFile=/files/a.zip\r\nFileDateTime=2099-01-01 00:00\r\n"
+                  "[b.txt]\r\nUpdateFile=/files/b.zip\r\n");
+
+    EXPECT_TRUE(updater_->RunEntries(true));
+    EXPECT_TRUE(updater_->PassAborted());
+    EXPECT_EQ(FileBytes(install_ + "a.txt"), "installed");
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].icon, MessageIcon::Stop);
+    EXPECT_FALSE(front_.messages[0].text.IsEmpty());
+    // The part received stays in the ".upg" file; nothing after the broken entry ran.
+    EXPECT_TRUE(platform::FileExists(UpdateDir() + "a.zip.upg"));
+    EXPECT_FALSE(platform::PathExists(UpdateDir() + "a.zip"));
+    EXPECT_EQ(server_.CountRequests("/files/b.zip"), 0);
+    EXPECT_FALSE(platform::PathExists(install_ + "b.txt"));
+    EXPECT_EQ(Lines(), std::vector<std::string>{std::string(updater_text::kLineUpdating) + "a.txt..."});
+
+    // A body that simply ends before its announced length is broken as well.
+    HttpReply shortBody;
+    shortBody.body = archive;
+    shortBody.resetAfter = archive.size() - 100;
+    shortBody.closeEarly = true;
+    server_.Serve("/files/a.zip", shortBody);
+    EXPECT_FALSE(Download("/files/a.zip"));
+    EXPECT_TRUE(updater_->PassAborted());
+    EXPECT_EQ(FileBytes(install_ + "a.txt"), "installed");
+    EXPECT_EQ(front_.messages.size(), 2u);
+
+    // The next download of the name starts afresh and succeeds.
+    server_.ServeBody("/files/a.zip", archive);
+    EXPECT_TRUE(Download("/files/a.zip"));
+    EXPECT_EQ(FileBytes(install_ + "a.txt"), Pattern(30000));
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+}
+
+TEST_F(DownloadTest, TheDigestIsCheckedBeforeInstalling) {
+    const std::string archive = BuildZip({{"c.txt", "checked"}});
+    const std::string digest = platform::Sha256Hex(archive).value_or("");
+    ASSERT_EQ(digest.size(), 64u);
+    EXPECT_EQ(platform::Sha256Hex("abc").value_or(""),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    server_.ServeBody("/files/c.zip", archive);
+    server_.ServeBody("/files/d.zip", BuildZip({{"d.txt", "dee"}}));
+
+    std::string wrong = digest;
+    wrong[10] = wrong[10] == '0' ? '1' : '0';
+    WriteManifest("[c.txt]\r\nUpdateFile=/files/c.zip\r\nSha256=" + wrong +
+                  "\r\n[d.txt]\r\nUpdateFile=/files/d.zip\r\n");
+    EXPECT_TRUE(updater_->RunEntries(true));
+    EXPECT_FALSE(updater_->PassAborted());
+    EXPECT_FALSE(platform::PathExists(install_ + "c.txt"));
+    EXPECT_EQ(FileBytes(install_ + "d.txt"), "dee");
+    EXPECT_NE(std::find(front_.lines.begin(), front_.lines.end(),
+                        GbString("/files/c.zip" + std::string(updater_text::kLineDigestMismatch))),
+              front_.lines.end());
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+
+    // Upper-case hex and blanks around it are fine.
+    std::string upper = digest;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
+        return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    EXPECT_TRUE(Download("/files/c.zip", " " + upper));
+    EXPECT_EQ(FileBytes(install_ + "c.txt"), "checked");
+    EXPECT_FALSE(Download("/files/c.zip", "not a digest"));
+}
+
+TEST_F(DownloadTest, FailuresToConnectOrToWriteAreReported) {
+    unsigned closedPort = 0;
+    {
+        testing::LoopbackServer gone;
+        closedPort = gone.Port();
+    }
+    platform::HttpConnection nowhere("cvupdate", "127.0.0.1", closedPort);
+    UpdaterSetup setup = updater_->Setup();
+    Updater offline(front_, nowhere, setup);
+    EXPECT_FALSE(offline.DownloadAndInstall("/files/x.zip", install_));
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].icon, MessageIcon::None);
+    EXPECT_FALSE(front_.messages[0].text.IsEmpty());
+    EXPECT_FALSE(offline.PassAborted());
+
+    // No download directory: the ".upg" file cannot be created.
+    server_.ServeBody("/files/x.zip", BuildZip({{"x.txt", "x"}}));
+    setup.ownDir = GbString(scratch_ / "no-such-dir\\");
+    Updater homeless(front_, *connection_, setup);
+    EXPECT_FALSE(homeless.DownloadAndInstall("/files/x.zip", install_));
+    ASSERT_EQ(front_.messages.size(), 2u);
+    EXPECT_EQ(front_.messages[1].icon, MessageIcon::Stop);
+    EXPECT_EQ(front_.messages[1].text, std::string(updater_text::kMessageWriteFailed) + scratch_.dir() +
+                                           "no-such-dir\\update\\x.zip" + updater_text::kMessageWriteFailedEnd);
+    EXPECT_FALSE(platform::PathExists(install_ + "x.txt"));
+}
+
+}  // namespace
+}  // namespace quillax

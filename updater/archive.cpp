@@ -1,0 +1,316 @@
+#include "updater/archive.h"
+
+#include <unzip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillax {
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Splits a path at "/" and "\" that are not the trail byte of a GBK character.
+std::vector<std::string> SplitParts(std::string_view path) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto b = static_cast<unsigned char>(path[i]);
+        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
+            parts.back() += path[i];
+            parts.back() += path[++i];
+        } else if (IsSeparator(path[i])) {
+            parts.emplace_back();
+        } else {
+            parts.back() += path[i];
+        }
+    }
+    return parts;
+}
+
+bool EndsWithSeparator(std::string_view path) {
+    // A trailing "\" may be the trail byte of a GBK character: only a real separator counts.
+    const std::vector<std::string> parts = SplitParts(path);
+    return parts.size() > 1 && parts.back().empty();
+}
+
+// ---- reading the archive from memory ----------------------------------------------------------
+//
+// The archive is read whole through the file layer (which knows the program's paths) and
+// handed to minizip through these callbacks.
+
+struct MemoryStream {
+    const std::string* bytes = nullptr;
+    std::uint64_t position = 0;
+};
+
+voidpf ZCALLBACK OpenMemory(voidpf opaque, const void* /*filename*/, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
+        return nullptr;
+    }
+    auto* stream = static_cast<MemoryStream*>(opaque);
+    stream->position = 0;
+    return stream;
+}
+
+uLong ZCALLBACK ReadMemory(voidpf /*opaque*/, voidpf handle, void* buffer, uLong size) {
+    auto* stream = static_cast<MemoryStream*>(handle);
+    const std::uint64_t total = stream->bytes->size();
+    if (stream->position >= total) {
+        return 0;
+    }
+    const std::uint64_t count = std::min<std::uint64_t>(size, total - stream->position);
+    std::memcpy(buffer, stream->bytes->data() + stream->position, static_cast<std::size_t>(count));
+    stream->position += count;
+    return static_cast<uLong>(count);
+}
+
+uLong ZCALLBACK WriteMemory(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK TellMemory(voidpf /*opaque*/, voidpf handle) {
+    return static_cast<MemoryStream*>(handle)->position;
+}
+
+long ZCALLBACK SeekMemory(voidpf /*opaque*/, voidpf handle, ZPOS64_T offset, int origin) {
+    auto* stream = static_cast<MemoryStream*>(handle);
+    const std::uint64_t total = stream->bytes->size();
+    std::uint64_t base = 0;
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
+        case ZLIB_FILEFUNC_SEEK_CUR: base = stream->position; break;
+        case ZLIB_FILEFUNC_SEEK_END: base = total; break;
+        default: return -1;
+    }
+    // minizip also steps back with SEEK_CUR: a "negative" offset wraps around, and the sum is
+    // right modulo 2^64.
+    const std::uint64_t target = base + offset;
+    if (target > total) {
+        return -1;
+    }
+    stream->position = target;
+    return 0;
+}
+
+int ZCALLBACK CloseMemory(voidpf, voidpf) { return 0; }
+int ZCALLBACK ErrorMemory(voidpf, voidpf) { return 0; }
+
+std::uint32_t Read32(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+std::uint16_t Read16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+// Reads the current entry whole; nothing when its data is damaged (read error or CRC).
+std::optional<std::string> ReadCurrentEntry(unzFile zip, std::vector<char>& buffer) {
+    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+        return std::nullopt;
+    }
+    std::string data;
+    int got = 0;
+    while ((got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+        data.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    const int closed = unzCloseCurrentFile(zip);
+    if (got < 0 || closed != UNZ_OK) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+}  // namespace
+
+GbString CleanEntryName(std::string_view name) {
+    GbString text(name);
+    static const char* const kUpLinks[] = {"\\..\\", "\\../", "/../", "/..\\"};
+    for (;;) {
+        if (text.Length() >= 2 && text.GetAt(1) == ':') {
+            text.Delete(0, 2);
+            continue;
+        }
+        if (text.Length() >= 1 && IsSeparator(static_cast<char>(text.GetAt(0)))) {
+            text.Delete(0, 1);
+            continue;
+        }
+        bool cut = false;
+        for (const char* upLink : kUpLinks) {
+            const int at = text.Find(upLink);
+            if (at >= 0) {
+                text.Delete(0, at + 4);
+                cut = true;
+                break;
+            }
+        }
+        if (!cut) {
+            return text;
+        }
+    }
+}
+
+GbString ContainedPath(std::string_view cleanedName) {
+    GbString path;
+    for (const std::string& part : SplitParts(cleanedName)) {
+        if (part.empty() || part == "." || part == "..") {
+            continue;
+        }
+        if (!path.IsEmpty()) {
+            path.Append("\\");
+        }
+        path.Append(part);
+    }
+    return path;
+}
+
+std::uint32_t EntryAttributes(std::uint16_t versionMadeBy, std::uint32_t externalAttributes) {
+    const unsigned host = versionMadeBy >> 8;
+    if (host == 0 || host == 7 || host == 11 || host == 14) {
+        return externalAttributes & (platform::kAttrReadOnly | platform::kAttrHidden |
+                                     platform::kAttrSystem | platform::kAttrDirectory |
+                                     platform::kAttrArchive);
+    }
+    std::uint32_t attributes = platform::kAttrArchive;
+    if ((externalAttributes & 0x40000000u) != 0) {
+        attributes |= platform::kAttrDirectory;
+    }
+    if ((externalAttributes & 0x00800000u) == 0) {
+        attributes |= platform::kAttrReadOnly;
+    }
+    return attributes;
+}
+
+platform::FileTimes EntryTimes(const platform::CalendarTime& dosLocalTime,
+                               std::string_view extraField) {
+    platform::FileTimes times;
+    const platform::FileTime dos = platform::LocalToFileTime(dosLocalTime).value_or(0);
+    times.creation = times.lastAccess = times.lastWrite = dos;
+
+    std::size_t at = 0;
+    while (at + 4 <= extraField.size()) {
+        const std::uint16_t tag = Read16(extraField, at);
+        const std::size_t size = Read16(extraField, at + 2);
+        const std::size_t begin = at + 4;
+        const std::size_t end = std::min(extraField.size(), begin + size);
+        if (tag == 0x5455 && begin < end) {  // "UT"
+            const auto flags = static_cast<unsigned char>(extraField[begin]);
+            std::size_t next = begin + 1;
+            platform::FileTime* const targets[] = {&times.lastWrite, &times.lastAccess, &times.creation};
+            for (int bit = 0; bit < 3; ++bit) {
+                if ((flags & (1u << bit)) == 0) {
+                    continue;
+                }
+                if (next + 4 > end) {
+                    break;  // announced but not there (a central-directory block holds only the first)
+                }
+                const auto seconds = static_cast<std::int32_t>(Read32(extraField, next));
+                *targets[bit] = platform::FileTimeFromUnixSeconds(seconds);
+                next += 4;
+            }
+            break;
+        }
+        at = begin + size;
+    }
+    return times;
+}
+
+ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view baseDirectory) {
+    ExtractSummary summary;
+    const auto bytes = platform::ReadWholeFile(archivePath);
+    if (!bytes) {
+        return summary;
+    }
+    MemoryStream stream;
+    stream.bytes = &*bytes;
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = &OpenMemory;
+    functions.zread_file = &ReadMemory;
+    functions.zwrite_file = &WriteMemory;
+    functions.ztell64_file = &TellMemory;
+    functions.zseek64_file = &SeekMemory;
+    functions.zclose_file = &CloseMemory;
+    functions.zerror_file = &ErrorMemory;
+    functions.opaque = &stream;
+    const std::string pathText(archivePath);
+    unzFile zip = unzOpen2_64(pathText.c_str(), &functions);
+    if (zip == nullptr) {
+        return summary;
+    }
+    summary.opened = true;
+
+    // Directory entries are created under the working directory of this moment.
+    std::string root = platform::CurrentDirectory();
+    if (!EndsWithSeparator(root)) {
+        root += "\\";
+    }
+    const std::string base(baseDirectory);
+
+    std::vector<char> buffer(kExtractUnit);
+    unz_global_info64 global{};
+    unzGetGlobalInfo64(zip, &global);
+    int result = unzGoToFirstFile(zip);
+    for (ZPOS64_T index = 0; index < global.number_entry && result == UNZ_OK;
+         ++index, result = unzGoToNextFile(zip)) {
+        unz_file_info64 info{};
+        char name[kEntryNameLimit + 1] = {};
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) {
+            ++summary.failed;
+            continue;
+        }
+        std::string extra(info.size_file_extra, '\0');
+        if (!extra.empty() &&
+            unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(),
+                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK) {
+            extra.clear();
+        }
+
+        const GbString cleaned = CleanEntryName(name);
+        const std::uint32_t attributes = EntryAttributes(
+            static_cast<std::uint16_t>(info.version), static_cast<std::uint32_t>(info.external_fa));
+        platform::CalendarTime dosTime;
+        dosTime.year = static_cast<int>(info.tmu_date.tm_year);
+        dosTime.month = static_cast<int>(info.tmu_date.tm_mon) + 1;
+        dosTime.day = static_cast<int>(info.tmu_date.tm_mday);
+        dosTime.hour = static_cast<int>(info.tmu_date.tm_hour);
+        dosTime.minute = static_cast<int>(info.tmu_date.tm_min);
+        dosTime.second = static_cast<int>(info.tmu_date.tm_sec);
+        const platform::FileTimes times = EntryTimes(dosTime, extra);
+
+        // A name that ends in a separator is a directory whatever its attributes say.
+        const bool directory = (attributes & platform::kAttrDirectory) != 0 || EndsWithSeparator(cleaned);
+        if (directory) {
+            const GbString relative = ContainedPath(cleaned);
+            if (relative.IsEmpty() || platform::MakeDirectories(root + relative.str())) {
+                ++summary.directories;
+            } else {
+                ++summary.failed;
+            }
+            continue;
+        }
+
+        const std::vector<std::string> parts = SplitParts(cleaned);
+        const std::string& fileName = parts.back();
+        if (fileName.empty() || fileName == "." || fileName == "..") {
+            ++summary.failed;
+            continue;
+        }
+        const auto data = ReadCurrentEntry(zip, buffer);
+        const std::string target = base + fileName;
+        if (!data || !platform::WriteWholeFile(target, *data)) {
+            ++summary.failed;
+            continue;
+        }
+        platform::SetFileTimes(target, times);
+        platform::SetFileAttributeBits(target, attributes & ~platform::kAttrDirectory);
+        ++summary.files;
+    }
+    unzClose(zip);
+    return summary;
+}
+
+}  // namespace quillax

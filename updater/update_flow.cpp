@@ -1,0 +1,124 @@
+#include "updater/update_flow.h"
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "updater/texts.h"
+
+namespace quillax {
+
+UpdateFlow::UpdateFlow(UpdateFront& front, FlowSetup setup)
+    : front_(front), setup_(std::move(setup)) {
+    manifestCopy_ = setup_.tempDir + "cvupdate.ini";
+    connection_ = std::make_unique<platform::HttpConnection>(
+        setup_.userAgent.view(), setup_.url.server.view(), setup_.url.port);
+    UpdaterSetup core;
+    core.installDir = setup_.startup.installDir;
+    core.ownDir = setup_.ownDir;
+    core.manifestCopy = manifestCopy_;
+    core.installedEngineLabel = setup_.startup.installedEngineLabel;
+    updater_ = std::make_unique<Updater>(front_, *connection_, core);
+    findRunningProduct = [](std::string_view name) { return platform::FindProcessByName(name); };
+    terminateProduct = [](std::uint32_t id) { return platform::TerminateProcessById(id, 0); };
+    front_.SetStatus(updater_text::kStatusInitial);
+}
+
+void UpdateFlow::Initialise() {
+    front_.SetDefaultButton(updater_text::kCaptionNext, true);
+    front_.AddLine((setup_.startup.productName + " " + setup_.startup.versionText).view());
+}
+
+void UpdateFlow::PressDefault() {
+    switch (step_) {
+        case Step::Check:
+            CheckPass();
+            break;
+        case Step::Apply:
+            ApplyPass();
+            break;
+        case Step::Finish:
+            step_ = Step::Closed;
+            break;
+        case Step::Closed:
+            break;
+    }
+}
+
+bool UpdateFlow::RunPass(bool apply) {
+    front_.DeleteFirstLine();
+    front_.SetStatus(updater_text::kStatusListing);
+    front_.AddLine(updater_text::kStatusListing);
+    return updater_->RunEntries(apply);
+}
+
+void UpdateFlow::CheckPass() {
+    front_.SetDefaultButton(updater_text::kCaptionNext, false);
+    front_.SetStatus(updater_text::kStatusConnecting);
+
+    platform::HttpCallbacks callbacks;
+    callbacks.onHead = [this](const platform::HttpResponseHead&) {
+        front_.SetStatus(updater_text::kStatusReadingManifest);
+        return true;  // the body is the manifest, whatever the status
+    };
+    callbacks.onRead = [this](std::uint64_t, const platform::HttpResponseHead&) {
+        front_.ProcessPendingMessages();
+    };
+    const platform::HttpTransfer transfer =
+        connection_->GetToFile(setup_.url.objectPath.view(), manifestCopy_.view(), callbacks);
+    switch (transfer.outcome) {
+        case platform::HttpOutcome::Saved:
+        case platform::HttpOutcome::Declined:
+            break;
+        case platform::HttpOutcome::SendFailed:
+            // The caption stays, so the user can try again.
+            front_.SetStatus(updater_text::kStatusConnectFailed);
+            front_.SetDefaultButton(updater_text::kCaptionNext, true);
+            return;
+        case platform::HttpOutcome::FileFailed:
+            front_.ShowMessage((updater_text::kMessageWriteFailed + manifestCopy_ +
+                                updater_text::kMessageWriteFailedEnd).view(),
+                               MessageIcon::Stop);
+            return;
+        case platform::HttpOutcome::ReadFailed:
+            front_.ShowMessage(transfer.errorText, MessageIcon::Stop);
+            return;  // the button stays disabled: only Cancel remains
+    }
+
+    const bool needed = RunPass(false);
+    if (updater_->PassAborted()) {
+        return;
+    }
+    if (!needed) {
+        front_.SetStatus(updater_text::kStatusNothingToDo);
+        return;
+    }
+    front_.SetStatus((front_.Status() + updater_text::kStatusUpdatesFound).view());
+    step_ = Step::Apply;
+    front_.SetDefaultButton(updater_text::kCaptionUpdate, true);
+}
+
+void UpdateFlow::ApplyPass() {
+    front_.SetDefaultButton(updater_text::kCaptionUpdate, false);
+    front_.SetBusy(true);
+    const GbString product = setup_.startup.productName;
+    if (findRunningProduct) {
+        if (const auto processId = findRunningProduct((product + ".exe").view())) {
+            if (front_.AskOkCancel((product + updater_text::kMessageProductRunning).view()) &&
+                terminateProduct) {
+                terminateProduct(*processId);
+            }
+        }
+    }
+    RunPass(true);
+    if (updater_->PassAborted()) {
+        front_.SetBusy(false);
+        return;
+    }
+    step_ = Step::Finish;
+    front_.SetDefaultButton(updater_text::kCaptionFinish, false);
+    front_.SetStatus(updater_text::kStatusPassDone);
+    platform::RemoveFile(manifestCopy_.view());
+    front_.SetBusy(false);
+    front_.SetDefaultButton(updater_text::kCaptionFinish, true);
+}
+
+}  // namespace quillax

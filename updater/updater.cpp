@@ -1,0 +1,305 @@
+#include "updater/updater.h"
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/sha256.h"
+#include "textlib/registry_text.h"
+#include "textlib/text_helpers.h"
+#include "updater/archive.h"
+#include "updater/bible_ini_merge.h"
+#include "updater/labels.h"
+#include "updater/profile_file.h"
+#include "updater/texts.h"
+
+namespace quillax {
+namespace {
+
+bool IsSeparator(unsigned char b) { return b == '\\' || b == '/'; }
+
+// Position of the last "\" or "/" that is not the trail byte of a GBK character, or -1.
+int LastSeparator(std::string_view path) {
+    int last = -1;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto b = static_cast<unsigned char>(path[i]);
+        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
+            ++i;
+        } else if (IsSeparator(b)) {
+            last = static_cast<int>(i);
+        }
+    }
+    return last;
+}
+
+// The directory part of a path, with its separator; empty for a bare name.
+GbString DirectoryOf(std::string_view path) {
+    const int cut = LastSeparator(path);
+    return cut < 0 ? GbString() : GbString(path.substr(0, static_cast<std::size_t>(cut) + 1));
+}
+
+// A directory written with a trailing separator or empty (the working directory) exists.
+bool DirectoryPresent(const GbString& directory) {
+    return directory.IsEmpty() || platform::DirectoryExists(directory.view());
+}
+
+// The existence test of the decision: true only for a missing file whose directory exists
+// ("file not found"); a missing directory ("path not found") does not count.
+bool FileNotFound(const GbString& localPath) {
+    return !platform::PathExists(localPath.view()) && DirectoryPresent(DirectoryOf(localPath.view()));
+}
+
+// The entry name compared with a fixed name over the length of the entry name, without regard
+// to case ("ENVOKE.EXE" matches "Envoke.exe").
+bool NameMatches(const GbString& name, std::string_view fixedName) {
+    return !name.IsEmpty() && name.size() <= fixedName.size() &&
+           EqualsIgnoringCase(name.view(), fixedName.substr(0, name.size()));
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace
+
+UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section) {
+    UpdateEntry entry;
+    entry.name = GbString(section);
+    const ProfileText profile{std::string(manifestText)};
+    struct Field {
+        const char* key;
+        GbString* value;
+        bool seen;
+    };
+    GbString sizeText;
+    Field fields[] = {{"UpdateFile", &entry.updateFile, false}, {"Version", &entry.version, false},
+                      {"FileDateTime", &entry.fileDateTime, false},
+                      {"TargetPath", &entry.targetPath, false}, {"Sha256", &entry.sha256, false},
+                      {"Language", &entry.language, false}, {"ForOS", &entry.forOs, false},
+                      {"Size", &sizeText, false}};
+    for (const GbString& line : profile.SectionLines(section)) {
+        const int equals = line.Find("=");
+        if (equals < 0) {
+            continue;
+        }
+        const std::string_view key = line.Slice(0, equals);
+        for (Field& field : fields) {
+            if (!field.seen && EqualsIgnoringCase(key, field.key)) {
+                field.value->Assign(line.Slice(equals + 1));
+                field.seen = true;
+            }
+        }
+    }
+    entry.size = ToInt(sizeText.view());
+    return entry;
+}
+
+GbString SafeTargetPath(std::string_view targetPath) {
+    return ContainedPath(CleanEntryName(targetPath));
+}
+
+GbString DownloadName(std::string_view updateFile) {
+    const int cut = LastSeparator(updateFile);
+    return GbString(cut < 0 ? updateFile : updateFile.substr(static_cast<std::size_t>(cut) + 1));
+}
+
+GbString HelpShortcutName(std::string_view locale) {
+    if (locale == "00000804") {
+        return GbString("Tessaly");  // simplified Chinese
+    }
+    // The value is looked for inside the list of traditional Chinese locales, the same test
+    // the set-up tool makes when it names its start-menu folder, so both name it alike.
+    if (std::string_view("00001004,00000404,00000C04,00001404").find(locale) != std::string_view::npos) {
+        return GbString("Tessaly");  // traditional Chinese (the same letters in Big5)
+    }
+    return GbString("tessaly");
+}
+
+Updater::Updater(UpdateFront& front, platform::HttpConnection& connection, UpdaterSetup setup)
+    : front_(front), connection_(connection), setup_(std::move(setup)) {
+    startProgram = [](const GbString& program, const std::vector<std::string>& arguments) {
+        platform::StartProgram(program.view(), arguments, false);
+    };
+    readLocale = [] {
+        return ReadRegistryText(platform::RegistryRoot::CurrentUser, "Control Panel\\International",
+                                "Locale");
+    };
+}
+
+GbString Updater::DownloadDirectory() const { return setup_.ownDir + "update\\"; }
+
+bool Updater::RunEntries(bool apply) {
+    aborted_ = false;
+    const ProfileText manifest = ProfileText::Load(setup_.manifestCopy.view());
+    bool needed = false;
+    for (const GbString& section : manifest.SectionNames()) {
+        if (EvaluateEntry(section, apply)) {
+            needed = true;
+        }
+        if (aborted_) {
+            break;
+        }
+    }
+    return needed;
+}
+
+bool Updater::EvaluateEntry(const GbString& section, bool apply) {
+    const auto manifestText = platform::ReadWholeFile(setup_.manifestCopy.view());
+    const UpdateEntry entry = ReadUpdateEntry(manifestText ? *manifestText : std::string(), section.view());
+
+    const GbString targetPath = SafeTargetPath(entry.targetPath.view());
+    const GbString targetDir =
+        targetPath.IsEmpty() ? setup_.installDir : setup_.installDir + targetPath + "\\";
+    const GbString localPath = targetDir + section;
+
+    bool needed = false;
+    if (section.Find(".dll") >= 0) {
+        // Only the engine library has a version rule; its label is the registered one's.
+        if (section == "quillax.dll") {
+            needed = entry.version.Greater(setup_.installedEngineLabel.view());
+        }
+    } else if (section.Find(".exe") >= 0) {
+        if (!entry.version.IsEmpty()) {
+            needed = entry.version.Greater(ReadVersionLabel(localPath.view()).view());
+        }
+    }
+    // A date decides alone, in both directions.
+    if (!entry.fileDateTime.IsEmpty()) {
+        needed = entry.fileDateTime.Greater(ReadFileDateLabel(localPath.view()).view());
+    }
+    if (FileNotFound(localPath)) {
+        needed = true;
+    }
+
+    // The configuration file is fetched and merged in every check, listed or not.
+    if (section.Find("bible.ini") >= 0 && !apply) {
+        DownloadAndInstall(entry.updateFile.view(), targetDir.view(), entry.sha256.view());
+        if (aborted_) {
+            return needed;
+        }
+    }
+
+    if (!needed) {
+        return false;
+    }
+    if (!apply) {
+        front_.AddLine(section.view());
+        // The target directory is made now (one level), so that the apply pass can unpack
+        // into it.
+        if (!targetPath.IsEmpty() && !platform::DirectoryExists(targetDir.view())) {
+            const GbString parent = DirectoryOf(targetPath.view());
+            if (DirectoryPresent(setup_.installDir + parent)) {
+                platform::MakeDirectories((setup_.installDir + targetPath).view());
+            }
+        }
+    } else {
+        InstallEntry(entry, targetDir, localPath);
+    }
+    return true;
+}
+
+void Updater::InstallEntry(const UpdateEntry& entry, const GbString& targetDir,
+                           const GbString& localPath) {
+    front_.AddLine((updater_text::kLineUpdating + entry.name + updater_text::kLineUpdatingEnd).view());
+    DownloadAndInstall(entry.updateFile.view(), targetDir.view(), entry.sha256.view());
+    if (aborted_) {
+        return;  // the pass ends here
+    }
+    if (NameMatches(entry.name, "corvex.chm")) {
+        const GbString name = HelpShortcutName(readLocale ? readLocale().view() : std::string_view());
+        HelpShortcut shortcut;
+        shortcut.linkPath = name + "\\" + name + ".lnk";
+        shortcut.target = localPath;
+        shortcut.workingDirectory = DirectoryOf(localPath.view());
+        shortcut.iconFile = setup_.installDir + "cfg\\envoke.exe";
+        shortcut.iconIndex = 0;
+        shortcut.description = name;
+        shortcut.hotKey = 0x0642;
+        if (createHelpShortcut) {
+            createHelpShortcut(shortcut);
+        }
+    }
+    if (NameMatches(entry.name, "Envoke.exe") && startProgram) {
+        startProgram(localPath, {"-q"});
+    }
+    front_.AddLine((localPath + updater_text::kLineUpdated).view());
+}
+
+bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view targetDir,
+                                 std::string_view sha256) {
+    const GbString name = DownloadName(updateFile);
+    const GbString downloadPath = DownloadDirectory() + name;
+    const GbString partPath = downloadPath + ".upg";
+    const bool configuration = name.Find("bible.ini") >= 0;
+
+    platform::HttpCallbacks callbacks;
+    callbacks.onHead = [&](const platform::HttpResponseHead& head) {
+        front_.SetStatus((updater_text::kStatusDownloading + GbString(updateFile)).view());
+        if (head.status == 404) {
+            front_.SetStatus((GbString(updateFile) + updater_text::kStatusNotFound).view());
+            return false;
+        }
+        return true;
+    };
+    callbacks.onRead = [&](std::uint64_t received, const platform::HttpResponseHead& head) {
+        if (!configuration && head.contentLength && *head.contentLength > 0) {
+            const std::uint64_t percent = received * 100 / *head.contentLength;
+            front_.SetProgress(static_cast<int>(percent > 100 ? 100 : percent));
+        }
+        front_.ProcessPendingMessages();
+    };
+    const platform::HttpTransfer transfer = connection_.GetToFile(updateFile, partPath.view(), callbacks);
+    switch (transfer.outcome) {
+        case platform::HttpOutcome::Saved:
+            break;
+        case platform::HttpOutcome::Declined:
+            return false;
+        case platform::HttpOutcome::SendFailed:
+            front_.ShowMessage(transfer.errorText, MessageIcon::None);
+            return false;
+        case platform::HttpOutcome::FileFailed:
+            front_.ShowMessage((updater_text::kMessageWriteFailed + downloadPath +
+                                updater_text::kMessageWriteFailedEnd).view(),
+                               MessageIcon::Stop);
+            return false;
+        case platform::HttpOutcome::ReadFailed:
+            // The ".upg" file stays; the running pass ends.
+            front_.ShowMessage(transfer.errorText, MessageIcon::Stop);
+            aborted_ = true;
+            return false;
+    }
+
+    if (platform::FileExists(downloadPath.view())) {
+        platform::RemoveFile(downloadPath.view());
+    }
+    if (!platform::RenamePath(partPath.view(), downloadPath.view())) {
+        return false;
+    }
+
+    const std::string_view expected = TrimBlanks(sha256);
+    if (!expected.empty()) {
+        const auto bytes = platform::ReadWholeFile(downloadPath.view());
+        const auto digest = bytes ? platform::Sha256Hex(*bytes) : std::nullopt;
+        if (!digest || !EqualsIgnoringCase(*digest, expected)) {
+            front_.AddLine((GbString(updateFile) + updater_text::kLineDigestMismatch).view());
+            platform::RemoveFile(downloadPath.view());
+            return false;
+        }
+    }
+
+    if (name.Find(".zip") >= 0) {
+        ExtractArchive(downloadPath.view(), targetDir);
+    } else if (configuration) {
+        MergeBibleIni((GbString(targetDir) + "bible.ini").view(), downloadPath.view(), &front_);
+    }
+    platform::RemoveFile(downloadPath.view());
+    front_.SetStatus(updater_text::kStatusDownloadDone);
+    return true;
+}
+
+}  // namespace quillax

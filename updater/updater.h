@@ -1,0 +1,109 @@
+// The update logic: the decision for each manifest entry, the download and installation of an
+// entry, and the passes over all entries.
+//
+// The local copy of the manifest lists one entry per section; the section name is the local
+// file name. An entry's keys: "UpdateFile" (object path on the manifest's server; its last
+// part is the download's name), "Version", "FileDateTime", "TargetPath" (sub-directory of the
+// installation directory), "Sha256" (optional hex digest of the download), and "Language",
+// "ForOS", "Size", which are read but not used.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/http.h"
+#include "textlib/gb_string.h"
+#include "updater/front.h"
+
+namespace quillax {
+
+// One section of the manifest, as EvaluateEntry reads it.
+struct UpdateEntry {
+    GbString name;  // the section name: the local file name
+    GbString updateFile;
+    GbString version;
+    GbString fileDateTime;
+    GbString targetPath;
+    GbString sha256;
+    GbString language;
+    GbString forOs;
+    int size = 0;
+};
+
+// Reads the entry `section` of a manifest text (section lines bounded as the manifest reader's
+// buffer bounds them; key names compared without regard to case; a line without "=" skipped).
+UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section);
+
+// TargetPath as a relative path that stays inside the installation directory (drive prefixes,
+// leading separators, "." and ".." parts dropped).
+GbString SafeTargetPath(std::string_view targetPath);
+
+// The download's local name: the part of UpdateFile after its last "/" (or "\").
+GbString DownloadName(std::string_view updateFile);
+
+// The start-menu shortcut to the help file that an update of "corvex.chm" creates.
+struct HelpShortcut {
+    GbString linkPath;          // relative to the user's start-menu programs folder: name\name.lnk
+    GbString target;            // the help file
+    GbString workingDirectory;  // the help file's directory
+    GbString iconFile;          // installation directory + "cfg\envoke.exe"
+    int iconIndex = 0;
+    GbString description;       // the name
+    std::uint16_t hotKey = 0x0642;  // Ctrl+Alt+B
+};
+
+// The shortcut name for a locale value of HKEY_CURRENT_USER\Control Panel\International
+// ("Locale"): "Tessaly" for "00000804" and for a value found inside
+// "00001004,00000404,00000C04,00001404" (the traditional Chinese locales; an empty value is
+// found too), "tessaly" otherwise.
+GbString HelpShortcutName(std::string_view locale);
+
+struct UpdaterSetup {
+    GbString installDir;            // ends in a separator; empty: paths relative to the working directory
+    GbString ownDir;                // the program's directory, ending in a separator
+    GbString manifestCopy;          // the local manifest copy (temporary directory + "cvupdate.ini")
+    GbString installedEngineLabel;  // version label of the registered engine library
+};
+
+class Updater {
+public:
+    Updater(UpdateFront& front, platform::HttpConnection& connection, UpdaterSetup setup);
+
+    // Decides whether the entry `section` of the manifest copy needs updating; in the check
+    // pass (apply = false) lists it, in the apply pass installs it.
+    bool EvaluateEntry(const GbString& section, bool apply);
+
+    // Downloads updateFile into ownDir + "update\" and installs it into targetDir (a ".zip" is
+    // unpacked, a bible.ini merged). With a digest given, a download whose SHA-256 differs is
+    // not installed. True when the file was downloaded and processed.
+    bool DownloadAndInstall(std::string_view updateFile, std::string_view targetDir,
+                            std::string_view sha256 = {});
+
+    // EvaluateEntry over every section of the manifest copy in file order; the OR of the
+    // results. A failed read of a response body ends the pass at once (PassAborted()).
+    bool RunEntries(bool apply);
+    bool PassAborted() const { return aborted_; }
+
+    const UpdaterSetup& Setup() const { return setup_; }
+    GbString DownloadDirectory() const;
+
+    // Seams. createHelpShortcut: writes the shortcut (default: none is written). startProgram:
+    // starts a program without waiting (default: platform StartProgram). readLocale: the
+    // user's locale value (default: the registry).
+    std::function<void(const HelpShortcut&)> createHelpShortcut;
+    std::function<void(const GbString& program, const std::vector<std::string>& arguments)> startProgram;
+    std::function<GbString()> readLocale;
+
+private:
+    void InstallEntry(const UpdateEntry& entry, const GbString& targetDir, const GbString& localPath);
+
+    UpdateFront& front_;
+    platform::HttpConnection& connection_;
+    UpdaterSetup setup_;
+    bool aborted_ = false;
+};
+
+}  // namespace quillax
