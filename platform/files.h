@@ -75,6 +75,9 @@ constexpr std::uint32_t kAttrSystem = 0x04;
 constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::uint32_t kAttrNormal = 0x80;  // a file without any other attribute
+// A symbolic link (Linux) or other reparse point: never a directory to descend into, whatever it
+// points at, so that a recursive delete removes the link and leaves its target alone.
+constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 struct DirectoryEntry {
     std::string name;         // GBK, without the directory
@@ -93,7 +96,8 @@ bool ChangeDirectory(std::string_view path);
 
 // The kAttr... bits of a file or directory, or nothing when it does not exist. A file without
 // any other bit reports kAttrNormal. Linux: kAttrDirectory for directories, kAttrReadOnly when
-// the owner may not write, kAttrHidden for names starting with "."; nothing else.
+// the owner may not write, kAttrHidden for names starting with ".", kAttrReparsePoint (alone,
+// never with kAttrDirectory) for a symbolic link; nothing else. ListDirectory reports the same.
 std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path);
 // Sets the attributes (kAttrNormal or 0 clears them all). Linux honours only kAttrReadOnly
 // (clearing all write permissions, or giving the owner write permission back).

@@ -303,6 +303,9 @@ timespec ToTimespec(FileTime time) {
 bool IsReadOnlyMode(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 std::uint32_t AttributesOf(const struct stat& st, const std::string& name) {
+    if (S_ISLNK(st.st_mode)) {
+        return kAttrReparsePoint;
+    }
     std::uint32_t bits = 0;
     if (S_ISDIR(st.st_mode)) {
         bits |= kAttrDirectory;
@@ -444,8 +447,9 @@ std::vector<DirectoryEntry> ListDirectory(std::string_view path) {
             continue;
         }
         struct stat st {};
-        if (fstatat(dirFd, entry->d_name, &st, 0) != 0 &&
-            fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        // The entry itself, not what a symbolic link points at: code that walks a tree (deleting
+        // it, say) must never follow a link out of it.
+        if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;  // vanished meanwhile
         }
         entries.push_back({posix::ProgramText(name), AttributesOf(st, name)});
@@ -473,7 +477,7 @@ bool ChangeDirectory(std::string_view path) {
 std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {
     const std::string systemPath = posix::SystemPath(path);
     struct stat st {};
-    if (systemPath.empty() || stat(systemPath.c_str(), &st) != 0) {
+    if (systemPath.empty() || lstat(systemPath.c_str(), &st) != 0) {
         return std::nullopt;
     }
     return AttributesOf(st, LastPart(systemPath));
@@ -482,7 +486,9 @@ std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {
 bool SetFileAttributeBits(std::string_view path, std::uint32_t attributes) {
     const std::string systemPath = posix::SystemPath(path);
     struct stat st {};
-    if (systemPath.empty() || stat(systemPath.c_str(), &st) != 0) {
+    // A symbolic link has no attributes of its own; changing its target's would reach outside
+    // the tree being worked on.
+    if (systemPath.empty() || lstat(systemPath.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) {
         return false;
     }
     mode_t mode = st.st_mode & 07777;

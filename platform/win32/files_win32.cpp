@@ -237,7 +237,11 @@ std::vector<DirectoryEntry> ListDirectory(std::string_view path) {
     do {
         const std::string name = data.cFileName;
         if (name != "." && name != "..") {
-            entries.push_back({name, data.dwFileAttributes});
+            // A junction or directory link is reported as a link only, never as a directory,
+            // so that walking a tree never leaves it.
+            DWORD bits = data.dwFileAttributes;
+            if ((bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0) bits &= ~DWORD{FILE_ATTRIBUTE_DIRECTORY};
+            entries.push_back({name, bits});
         }
     } while (FindNextFileA(find, &data));
     FindClose(find);
