@@ -1,0 +1,70 @@
+// The page and popup drivers.
+//
+// OpenPage writes a whole page (a chapter, a devotional, a study-module entry, the about page)
+// into the body of the host's main document, scrolls to the requested verse and sets the main
+// window's caption. ShowHoverPopup builds the popup of the element under the mouse (verse text,
+// study-module entry, text-fix note, footnote references, picture, the wheel table), places it
+// by screen quadrant and shows it in the popup window.
+//
+// Both drivers set state.busy while they run and return at once when they find it set. All
+// texts are GBK; the host is reached through state.host.pageWindow and state.host.popupWindow
+// (engine/host), and nothing happens to a window that is missing.
+#pragma once
+
+#include <string_view>
+
+#include "engine/render_state.h"
+#include "textlib/gb_string.h"
+
+namespace quillax {
+
+// Opens the page of key: a chapter key (five digits, or a seven-character special key), a key
+// containing "amberly" (the devotional of a plan day), "0000000" (the about page), or a module
+// link ("module#entry"; the entry goes to position). position names the verse to scroll to
+// ("5", ":5", the chapter word form) and ends up in the caption of a chapter page. Reopening
+// the chapter shown only scrolls and retitles. noLinks chooses the chapter form without
+// reference links.
+void OpenPage(RenderState& state, std::string_view key, int noLinks, std::string_view position);
+
+// Runs when the open-delay timer fires: the popup of state.host.element.
+void ShowHoverPopup(RenderState& state);
+
+// Tidies a text popup body, places it (PlacePopup) and shows it. Nothing is shown for an empty
+// text or for one that ends with the "nothing found" word cmpStr[23].
+void FinishPopup(RenderState& state, GbString text);
+
+// The rectangle of a text popup. An ordinary popup (titleNotTip) is maxPopupWidth wide,
+// centred, and lies below the cursor in the upper screen half (quadrants 1 and 2) or above it in
+// the lower half (3 and 4); popupH holds the quadrant. The wheel popup (a tip title) becomes the
+// wheel table of the date in text[4..], songWidth line units wide.
+void PlacePopup(RenderState& state, const GbString& text);
+
+// Wraps state.host.output into a document (pageHeader before, "</body></html>" after), fills
+// the popup window with it, sizes the window to its content and shows it. Picture popups keep
+// their rectangle; text popups grow to their content height.
+void ShowPopup(RenderState& state, bool pictureMode);
+
+// The line height used to place popups: (3 f - 8) / 2 + the main window font's maximum
+// character width, f being the IE font size.
+int LineUnit(RenderState& state);
+
+// The browser's font size setting: the value "IEFontSize" under HKEY_CURRENT_USER
+// "Software\Microsoft\Internet Explorer\International\Scripts\26" as a decimal prefix, 0 when
+// missing.
+int IEFontSize();
+
+// ---- document operations on the page window ------------------------------------------------------
+
+// Scrolls the window to the anchor of that name: its offsetTop, plus its offsetParent's, plus,
+// when that was not 0, the offsetTop of the next enclosing TABLE. No anchor, no scrolling.
+void ScrollToAnchor(RenderState& state, std::string_view name);
+// The body's offsetHeight, 0 when unavailable.
+int BodyHeight(RenderState& state);
+// The document's background colour (a colour text such as "#FFFFEE").
+void SetPageBackground(RenderState& state, std::string_view color);
+// Cancels the current event (returnValue = false, cancelBubble = true).
+void CancelEvent(RenderState& state);
+// The document's URL.
+GbString DocumentUrl(RenderState& state);
+
+}  // namespace quillax
