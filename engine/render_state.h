@@ -13,7 +13,10 @@
 #include <memory>
 #include <string>
 
+#include "engine/com/event_state.h"
 #include "engine/config/desktop_seams.h"
+#include "engine/host/host_state.h"
+#include "engine/pages/chapter_state.h"
 #include "textlib/conversions.h"
 #include "textlib/date.h"
 #include "textlib/gb_list.h"
@@ -79,10 +82,19 @@ struct RenderState {
     GbList traditionalWords;  // WORD_GBK: traditional side of the conversion corrections
 
     // ---- reading calendar and references ----------------------------------------------------------
-    Date sixDayPlanBase;  // 2000-02-16, anchor of the six-day reading plan
-    Date dailyPlanBase;   // 2004-02-01, anchor of the daily reading plan
+    Date sixDayPlanBase{2000, 2, 16};  // anchor of the six-day reading plan
+    Date dailyPlanBase{2004, 2, 1};    // anchor of the daily reading plan
     int lastBook = 0;     // book of the last reference turned into a chapter key
     GbString linkKey;     // key of the last reference link made; a ";" continuation reuses it
+
+    // ---- pages, popups and the host (engine/host/host_state.h) -------------------------------------
+    HostState host;
+
+    // ---- chapter pages and reference links (engine/pages/chapter_state.h) -------------------------
+    ChapterPageState chapter;
+
+    // ---- event handling, history and popup windows (engine/com/event_state.h) ----------------------
+    EventState events;
 
     // The conversion settings of the moment (they follow useGbk as it changes).
     ConversionOptions Conversions() const {

@@ -1,0 +1,663 @@
+#include "engine/com/control.h"
+
+#include <chrono>
+#include <climits>
+#include <thread>
+#include <utility>
+
+#include "engine/com/event_capture.h"
+#include "engine/com/history.h"
+#include "engine/config/configuration.h"
+#include "engine/pages/calendar.h"
+#include "engine/pages/page_body.h"
+#include "engine/pages/pipeline.h"
+#include "engine/pages/study_pages.h"
+#include "engine/search/word_search.h"
+#include "textlib/conversions.h"
+#include "textlib/text_helpers.h"
+
+namespace quillax {
+
+namespace {
+
+// Vocabulary (cmpStr) indexes used by the event handling.
+constexpr int kWordPreviousBook = 25;   // the first and the last navigation word: a page that
+constexpr int kWordNextBook = 30;       // holds one of them is a chapter page
+constexpr int kWordFixedLayout = 62;    // a page marked with it keeps its layout
+constexpr int kWordProseLayout = 63;    // a study page reflowed by the study-page rules
+constexpr int kWordLanguageLink = 79;   // the name of the language link
+
+// The reading layout a toggle switches to from the normal one.
+constexpr int kCompactReadModel = 9999;
+// The right mouse button.
+constexpr int kRightButton = 2;
+// Key codes of pF10.
+constexpr int kKeyLineFeed = 10;
+constexpr int kKeyBlank = ' ';
+
+// An element title with this word marks an element whose click is cancelled and on leaving
+// which the popup's song stops when the popup hides.
+constexpr std::string_view kSongMark = "BoSk";
+
+// Rows of a layout table: every occurrence of the first text becomes the second, row by row.
+struct Replacement {
+    std::string_view from;
+    std::string_view to;
+};
+
+// Chapter page to the normal layout.
+constexpr Replacement kChapterToNormal[] = {
+    {"<br>　", ""},
+    {"</strong>　<br>　", "</strong>　"},
+    {"<hr>\r\n　", "<hr>　　"},
+    {"</big>", "</big><br>　　"},
+    {"<td valign=top>　", "<td valign=top>　　"},
+    {"<td valign=top>　(", "<td valign=top>　　("},
+    {"</big><br>　　<br>", "</big><br>"},
+};
+
+// Study page (prose mark) to the one-line-per-verse layout. "Ｘ" keeps the spaces that must stay
+// while all others go.
+constexpr Replacement kProseToLines[] = {
+    {"　神", "Ｘ神"},
+    {">　<", ">Ｘ<"},
+    {"　", ""},
+    {"Ｘ", "　"},
+    {"<a name=", "<br><a name="},
+    {"<br><br>", "<br>"},
+    {"top><br>", "top>"},
+    {"<td valign=top><br>", "<td valign=top>"},
+    {"<a>", ""},
+    {"　　<big>", "<big>"},
+    {"<hr>\r\n<br>", "<hr>"},
+    {"</big><br>　<br>", "</big><br>"},
+    {"　　<big>", "<big>"},
+};
+
+// Study page (prose mark) back to prose.
+constexpr Replacement kLinesToProse[] = {
+    {"<br><a name", "<a name"},
+    {"</strong>　<br>　", "</strong>　"},
+    {"<hr>\r\n", "<hr>　　"},
+    {"</big>", "</big><br>　　"},
+    {"<td valign=top>", "<td valign=top>　　"},
+    {"　　<strong>", "<strong>"},
+    {"td class=td1 valign=top>　　<font", "td class=td1 valign=top><font"},
+    {"　　<big>", "<big>"},
+    {"<br>　　<br>", "<br>"},
+};
+
+template <std::size_t N>
+void ApplyTable(GbString& text, const Replacement (&table)[N]) {
+    for (const Replacement& row : table) text.Replace(row.from, row.to);
+}
+
+bool Contains(const GbString& text, std::string_view word) {
+    return !word.empty() && text.Find(word) >= 0;
+}
+
+// Whether word occurs in text at a position other than 0.
+bool ContainsAfterStart(const GbString& text, std::string_view word) {
+    if (word.empty()) return false;
+    int at = text.Find(word);
+    if (at == 0) at = text.Find(word, static_cast<int>(word.size()));
+    return at > 0;
+}
+
+// A product of a number and a scale factor, truncated toward zero and kept inside int.
+int TruncatedProduct(double factor, int value) {
+    const double product = factor * static_cast<double>(value);
+    if (!(product < static_cast<double>(INT_MAX))) return product != product ? 0 : INT_MAX;
+    if (!(product > static_cast<double>(INT_MIN))) return INT_MIN;
+    return static_cast<int>(product);
+}
+
+GbString Decimal(int value) {
+    GbString text;
+    text.SetNumber(value);
+    return text;
+}
+
+// GBK text as wide text, without the traditional-character display (labels the engine sets).
+std::u16string PlainWide(std::string_view text) {
+    GbString copy(text);
+    return ToWide(copy, ConversionOptions{});
+}
+
+// Whether href names the language link: the href's file name is a prefix of the link name
+// (ASCII case-insensitive), compared over the length of the href as C strings are compared.
+// An empty file name would be a prefix of anything and is never the language link.
+bool IsLanguageLink(const RenderState& state, const GbString& href) {
+    const GbString name = StripPath(href);
+    if (name.IsEmpty()) return false;
+    const GbString& linkName = state.cmpStr[kWordLanguageLink];
+    const auto lower = [](unsigned char c) {
+        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    };
+    for (int i = 0; i < href.Length(); ++i) {
+        const unsigned char a = lower(name.GetAt(i));
+        if (a != lower(linkName.GetAt(i))) return false;
+        if (a == 0) break;
+    }
+    return true;
+}
+
+// Scales the number that starts at `at` (after an optional double quote) by factor; returns the
+// position behind it. Text without digits there stays as it is.
+int ScaleNumberAt(GbString& text, int at, double factor) {
+    if (text.GetAt(at) == '"') ++at;
+    int end = at;
+    while (text.GetAt(end) >= '0' && text.GetAt(end) <= '9') ++end;
+    if (end == at) return at;
+    const GbString scaled = Decimal(TruncatedProduct(factor, ToInt(text.Slice(at, end - at))));
+    text.Delete(at, end - at);
+    text.Insert(at, scaled);
+    return at + scaled.Length();
+}
+
+// ---- timer procedures ----------------------------------------------------------------------------
+
+void KillStateTimer(RenderState& state, int id) {
+    if (state.events.timers != nullptr && id > 0) state.events.timers->KillTimer(id);
+}
+
+// The open delay is over: the popup of the element under the mouse. A close timer that the
+// hover started for a pinned popup has done its work once the new popup replaces it; left
+// running, it would hide the new popup when the close delay is the longer one.
+void OpenTimerFired(RenderState& state, int id) {
+    KillStateTimer(state, id);
+    state.host.openTimer = -1;
+    PopupSurface* popup = state.host.popupWindow;
+    if (popup != nullptr && popup->closeTimer > 0) {
+        KillStateTimer(state, popup->closeTimer);
+        popup->closeTimer = 0;
+    }
+    ShowHoverPopup(state);
+}
+
+// The close delay is over: the popup closes. An open delay still pending (the mouse went to
+// another link meanwhile) keeps its id, so that leaving that link can still stop it.
+void CloseTimerFired(RenderState& state, int id) {
+    KillStateTimer(state, id);
+    if (state.host.openTimer == -1) state.host.openTimer = 0;
+    if (state.host.popupWindow != nullptr) ClosePopupWindow(*state.host.popupWindow);
+}
+
+// One step of auto-scroll; it ends where the page ends.
+void AutoScrollTick(RenderState& state, int id) {
+    HostWindow* window = state.host.pageWindow;
+    if (window == nullptr) return;
+    window->ScrollBy(0, 1);
+    const int top = BodyScrollTop(state, 0);
+    if (top == state.host.lastScrollTop) {
+        KillStateTimer(state, id);
+        state.host.scrollTimer = 0;
+    } else {
+        state.host.lastScrollTop = top;
+    }
+}
+
+}  // namespace
+
+void SleepMilliseconds(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// ---- the control ---------------------------------------------------------------------------------
+
+Cqlx::Cqlx(RenderState& state, PopupFactory makePopup)
+    : state_(state), makePopup_(std::move(makePopup)) {
+    state_.host.changedFlags = 0;
+}
+
+Cqlx::~Cqlx() {
+    if (popup_) {
+        if (popup_->closeTimer > 0) KillTimer(popup_->closeTimer);
+        if (state_.host.popupWindow == popup_.get()) state_.host.popupWindow = nullptr;
+    }
+}
+
+void Cqlx::WaitForEngine(int& counter, bool reset) {
+    if (reset) counter = kWaitRounds;
+    while (state_.busy && counter-- > 0) {
+        if (state_.events.sleep) {
+            state_.events.sleep(kWaitMilliseconds);
+        } else {
+            SleepMilliseconds(kWaitMilliseconds);
+        }
+    }
+}
+
+void Cqlx::BindPageWindow() { state_.host.pageWindow = pageWindow_; }
+
+bool Cqlx::PageUsable() const {
+    return pageWindow_ != nullptr && pageWindow_->HasDocument() && pageWindow_->HasBody();
+}
+
+bool Cqlx::Capture() { return CaptureEvent(state_, pageWindow_); }
+
+int Cqlx::StartTimer(int milliseconds, TimerService::Procedure procedure) {
+    TimerService* timers = state_.events.timers;
+    return timers != nullptr ? timers->SetTimer(milliseconds, std::move(procedure)) : 0;
+}
+
+void Cqlx::KillTimer(int id) { KillStateTimer(state_, id); }
+
+int Cqlx::StartCloseTimer() {
+    RenderState& state = state_;
+    return StartTimer(state.closeDelay, [&state](int id) { CloseTimerFired(state, id); });
+}
+
+HResult Cqlx::init(HostWindow* wes, std::u16string_view /*sTitle*/) {
+    pageWindow_ = wes;
+    state_.host.pageWindow = wes;
+    state_.host.currentKey.Empty();
+    if (wes != nullptr) SelectHistory(state_, wes);
+    return kResultOk;
+}
+
+HResult Cqlx::MouseOver() {
+    WaitForEngine(waits_.mouseOver);
+    BindPageWindow();
+    if (!PageUsable()) return kResultOk;
+    HostState& host = state_.host;
+
+    if (!popup_ && makePopup_) {
+        popup_ = makePopup_(state_);
+        if (popup_ && !popup_->Created()) popup_->Create(false);
+    }
+    if (popup_) host.popupWindow = popup_.get();
+
+    int pendingClose = 0;
+    int pinnedClose = 0;
+    if (popup_) {
+        pendingClose = popup_->closeTimer;
+        // A pinned popup closes once the mouse is elsewhere, unless it holds the mouse.
+        if (popup_->state == PopupState::Pinned && !popup_->HasMouseCapture()) {
+            pinnedClose = StartCloseTimer();
+            popup_->closeTimer = pinnedClose;
+        }
+    }
+
+    if (!Capture() || !host.element.active) return kResultOk;
+    // The mouse reached another link in time: the popup stays for it.
+    if (pendingClose != 0) KillTimer(pendingClose);
+    KillTimer(host.openTimer);
+    host.openTimer = 0;
+
+    hoverKey_ = host.element.innerText + host.element.id + host.element.tagName;
+    host.stopSongOnHide = false;
+    RenderState& state = state_;
+    host.openTimer = StartTimer(state_.openDelay, [&state](int id) { OpenTimerFired(state, id); });
+    // No close timer is pending any more, except the one that closes a pinned popup; the new
+    // popup ends that one when it opens.
+    if (popup_) popup_->closeTimer = pinnedClose;
+    return kResultOk;
+}
+
+HResult Cqlx::MouseOut() {
+    BindPageWindow();
+    const bool usable = PageUsable() && Capture();
+    HostState& host = state_.host;
+    const bool openPending = host.openTimer != 0;
+    if (openPending) {
+        // -1 (the popup was already requested) is passed on as it is.
+        if (usable) KillTimer(host.openTimer);
+    } else {
+        waits_.mouseOut = kWaitRounds;
+    }
+    WaitForEngine(waits_.mouseOut, false);
+    if (!usable) return kResultOk;
+
+    if (host.openTimer == -1 && popup_) {
+        const EventElement& element = host.element;
+        if (element.innerText + element.id + element.tagName == hoverKey_) {
+            host.stopSongOnHide = element.title.Find(kSongMark) >= 0;
+            if (popup_->closeTimer == 0) popup_->closeTimer = StartCloseTimer();
+        }
+    }
+    return kResultOk;
+}
+
+HResult Cqlx::MouseClick() {
+    WaitForEngine(waits_.mouseClick);
+    BindPageWindow();
+    if (!PageUsable() || !Capture()) return kResultOk;
+    HostState& host = state_.host;
+
+    if (host.element.tagName == "INPUT") return kResultOk;
+    if (host.element.title.Find(kSongMark) >= 0) {
+        CancelEvent(state_);
+        return kResultOk;
+    }
+    if (!(host.element.id == "fd" || host.element.id == "bk" || !host.element.href.IsEmpty())) {
+        CancelEvent(state_);
+        return kResultOk;
+    }
+    MouseOut();
+
+    // MouseOut read the same event again; what follows uses that capture.
+    const EventElement& element = host.element;
+    if (element.tagName == "A" && IsLanguageLink(state_, element.href)) {
+        ToggleLanguage();
+        return kResultOk;
+    }
+
+    state_.busy = true;
+    if (host.scrollTimer != 0) {
+        KillTimer(host.scrollTimer);
+        host.scrollTimer = 0;
+    }
+    if (element.button == kRightButton) {
+        // The engine stays busy until the next click that gets this far.
+        CancelEvent(state_);
+        return kResultFalse;
+    }
+    if (element.href.Slice(0, 7) == "mailto:" || element.href.Find(".htm") >= 0 ||
+        element.href.Find(".html") >= 0 || element.href.Find("http://") >= 0) {
+        // The browser follows the link.
+        state_.busy = false;
+        return kResultOk;
+    }
+    state_.busy = false;
+
+    if (IdInLinkRange(element.id) && !element.title.IsEmpty()) {
+        const GbString date = element.title;
+        ReadingCalendar(state_, date);
+    } else {
+        NavigateByClick();
+    }
+    CancelEvent(state_);
+    state_.busy = false;
+    return kResultOk;
+}
+
+void Cqlx::ToggleLanguage() {
+    HostState& host = state_.host;
+    state_.useGbk = state_.useGbk == 0 ? 1 : 0;
+    const bool traditional = state_.useGbk == 1;
+    GbString value(traditional ? "1" : "0");
+    SetConfigValue(state_, "USEGBK=", value);
+    // The writes re-read the settings: the switch stands as set here whatever the file holds.
+    state_.useGbk = traditional ? 1 : 0;
+
+    // The link now offers the other way back.
+    pageWindow_->SetSourceInnerText(PlainWide(traditional ? "简体" : "繁体"));
+
+    // Read in traditional characters, the body is already simplified when it arrives; read
+    // with the display simplified again, it still holds traditional characters.
+    GbString body = GetPageBody(state_);
+    if (!traditional) ToSimplified(body, state_.Conversions());
+    host.skipLinkControlOnce = true;
+    SetPageBody(state_, body);
+    CancelEvent(state_);
+}
+
+void Cqlx::NavigateByClick() {
+    HostState& host = state_.host;
+    const EventElement& element = host.element;
+    GbString key = StripPath(element.href);
+    HistoryList& list = SelectHistory(state_, pageWindow_);
+    GbString position = element.innerHTML;
+    int scroll = -1;
+    bool open = true;
+
+    if (IdInLinkRange(element.id)) {
+        // A module entry: the link's id is the entry key.
+        key += "#";
+        key += element.id;
+        RecordHistory(state_, list, key, position);
+        scroll = -1;
+    } else if (element.id == "bar") {
+        // The back and forward links of the page: at either end nothing is opened.
+        const bool moved = key == "bk" ? list.StepBack() : list.StepForward();
+        if (!moved) {
+            open = false;
+        } else {
+            const HistoryEntry& entry = list.Current();
+            key = GbString(entry.key);
+            position = GbString(entry.position);
+            scroll = entry.scroll;
+            if (position == "PGW") {
+                DayPage(state_, key);
+                open = false;
+            }
+        }
+    } else {
+        scroll = RecordHistory(state_, list, key, position).scroll;
+    }
+
+    if (open) OpenPage(state_, key, 0, position);
+    if (scroll >= 0) {
+        pageWindow_->ScrollTo(0, scroll);
+        pageWindow_->ScrollTo(0, scroll);
+    }
+    pageWindow_->RunScript(u"fix()");
+}
+
+HResult Cqlx::pF10() {
+    if (state_.host.popupWindow != nullptr) {
+        CancelEvent(state_);
+        return kResultFalse;
+    }
+    BindPageWindow();
+    if (!PageUsable() || !Capture()) return kResultOk;
+    HostState& host = state_.host;
+    GbString body = GetPageBody(state_);
+    body.MakeLower();
+    const GbString url = DocumentUrl(state_);
+    const int key = host.element.keyCode;
+
+    if (key == '+' || key == '-') {
+        if (url.Find("cfg/tu") >= 0) {
+            ZoomPicturePage(body, key == '+');
+            SetPageBody(state_, body);
+            CancelEvent(state_);
+        } else if (!ContainsAfterStart(body, state_.cmpStr[kWordFixedLayout])) {
+            ToggleReadingLayout(body);
+        }
+    }
+
+    if (key == '*') {
+        state_.extendNote = 3;
+    } else if (key == '/') {
+        state_.extendNote = 2;
+    } else if (key == kKeyBlank) {
+        ToggleAutoScroll();
+        CancelEvent(state_);
+    } else if (key == kKeyLineFeed && host.element.modifiers == kModifierCtrl) {
+        state_.extendNote = (state_.extendNote + 1) % 4;
+    }
+    return kResultOk;
+}
+
+void Cqlx::ZoomPicturePage(GbString& body, bool larger) {
+    // Each image's height is followed by its width in the browser's markup.
+    const double factor = larger ? 1.1 : 0.9;
+    constexpr std::string_view kHeight = "height=";
+    constexpr std::string_view kWidth = "width=";
+    int from = 0;
+    for (;;) {
+        const int height = body.Find(kHeight, from);
+        if (height < 0) break;
+        from = ScaleNumberAt(body, height + static_cast<int>(kHeight.size()), factor);
+        const int width = body.Find(kWidth, from);
+        if (width < 0) continue;
+        from = ScaleNumberAt(body, width + static_cast<int>(kWidth.size()), factor);
+    }
+}
+
+void Cqlx::ToggleReadingLayout(GbString& body) {
+    const GbList& words = state_.cmpStr;
+    const bool prose = Contains(body, words[kWordProseLayout]);
+    if (!prose && !Contains(body, words[kWordPreviousBook]) && !Contains(body, words[kWordNextBook])) {
+        // Neither a chapter page nor a study page that can be reflowed.
+        CancelEvent(state_);
+        return;
+    }
+    if (!prose) {
+        if (state_.readModel != 0) {
+            ApplyTable(body, kChapterToNormal);
+            state_.readModel = 0;
+        } else {
+            state_.readModel = kCompactReadModel;
+            CompactPage(state_, body);
+        }
+    } else if (state_.readModel != 0) {
+        ApplyTable(body, kProseToLines);
+        state_.readModel = 0;
+    } else {
+        state_.readModel = kCompactReadModel;
+        ApplyTable(body, kLinesToProse);
+    }
+    if (body.IsEmpty()) return;
+    body.Replace("　　　　", "　　");
+    body.Replace("<br>\r\n", "\r\n");
+    SetPageBody(state_, body);
+    CancelEvent(state_);
+}
+
+void Cqlx::ToggleAutoScroll() {
+    HostState& host = state_.host;
+    if (host.scrollTimer != 0) {
+        KillTimer(host.scrollTimer);
+        host.scrollTimer = 0;
+        return;
+    }
+    RenderState& state = state_;
+    host.scrollTimer = StartTimer(state_.scrollSpeed, [&state](int id) { AutoScrollTick(state, id); });
+    host.lastScrollTop = BodyScrollTop(state_, 0);
+}
+
+HResult Cqlx::SearchWord(std::u16string_view fStr, std::u16string_view NoFindTxt,
+                         std::int32_t ExtendTxt, HostWindow* pinnerhtml) {
+    WaitForEngine(waits_.searchWord);
+    SearchWords(state_, fStr, NoFindTxt, ExtendTxt, pinnerhtml);
+    return kResultOk;
+}
+
+HResult Cqlx::getcfg(std::u16string_view NoName, std::u16string* NoValue) {
+    WaitForEngine(waits_.getcfg);
+    const GbString text = FromWide(NoName, state_.Conversions());
+    const int equals = text.Find("=");
+    GbString key = text;
+    GbString value;
+    if (equals >= 0) {
+        key = GbString(text.Slice(0, equals + 1));
+        value = GbString(text.Slice(equals + 1));
+    }
+    if (SetConfigValue(state_, key, value) && NoValue != nullptr) {
+        *NoValue = ToWide(value, state_.Conversions());
+    }
+    return kResultOk;
+}
+
+HResult Cqlx::GetWheel(std::u16string_view wd) {
+    WaitForEngine(waits_.getWheel);
+    BindPageWindow();
+    if (!PageUsable()) return kResultOk;
+    GbString text = FromWide(wd, state_.Conversions());
+    if (text.Slice(0, 1) == "H") {
+        text.Delete(0, 1);
+        state_.host.planMode = text.Slice(0, 1) == "+" ? 1 : 0;
+        ReadingCalendar(state_, text);
+        return kResultOk;
+    }
+    HistoryList& list = SelectHistory(state_, pageWindow_);
+    RecordHistory(state_, list, text, "PGW");
+    DayPage(state_, text);
+    return kResultOk;
+}
+
+HResult Cqlx::linkmap(std::u16string_view TuNo) {
+    BindPageWindow();
+    if (!PageUsable()) return kResultOk;
+    const GbString number = FromWide(TuNo, state_.Conversions());
+    const GbString group(number.Slice(0, 2));
+    const GbString table = PictureTable(state_, group);
+
+    // The character of an entry that changes from one row of pictures to the next: the row
+    // digit of the code, found after the group (maps) or before the "-" (pictures).
+    int row = 0;
+    if (group.Less("11")) {
+        row = table.GetAt(15) != table.GetAt(2) ? 3 : 2;
+    } else {
+        row = table.Find("-") - 1;
+    }
+
+    GbString page("<table border=0 cellpadding=0 cellspacing=0>");
+    const int last = table.ReverseFind(";");
+    int previousRow = -1;
+    for (int at = 0; at < last;) {
+        const int equals = table.Find("=", at);
+        const int comma = equals < 0 ? -1 : table.Find(",", equals + 1);
+        const int end = comma < 0 ? -1 : table.Find(";", comma + 1);
+        if (end < 0 || end > last) break;
+        const int rowChar = table.GetAt(at + row);
+        if (rowChar != previousRow) page += "</tr>\n<tr>";
+        previousRow = rowChar;
+        const std::string_view name = table.Slice(at, equals - at);
+        const int width = ToInt(table.Slice(equals + 1, comma - equals - 1));
+        const int height = ToInt(table.Slice(comma + 1, end - comma - 1));
+        page += "<td><img src=";
+        page += state_.installDir;
+        page += "pic\\tu";
+        page += name;
+        page += ".jpg name=";
+        page += name;
+        page += " width=";
+        page += Decimal(TruncatedProduct(state_.pictureScale, width));
+        page += " height=";
+        page += Decimal(TruncatedProduct(state_.pictureScale, height));
+        page += " border=0></td>";
+        at = end + 1;
+    }
+    page.Replace("</tr>", "", 0, 1);
+    page += "</tr></table>";
+    SetPageBody(state_, page);
+    return kResultOk;
+}
+
+HResult Cqlx::get_Ver(std::u16string* pVal) {
+    WaitForEngine(waits_.ver);
+    if (pVal != nullptr) *pVal = PlainWide(state_.buildLabel);
+    return kResultOk;
+}
+
+HResult Cqlx::openchahtm(std::u16string_view tKey, std::int32_t NoLinkValue,
+                         std::u16string_view esinnerHTML) {
+    WaitForEngine(waits_.openchahtm);
+    BindPageWindow();
+    if (!PageUsable()) return kResultOk;
+    const GbString key = StripPath(FromWide(tKey, state_.Conversions()));
+    const GbString position = FromWide(esinnerHTML, state_.Conversions());
+    HistoryList& list = SelectHistory(state_, pageWindow_);
+    RecordHistory(state_, list, key, position);
+    OpenPage(state_, key, NoLinkValue, position);
+    return kResultOk;
+}
+
+HResult Cqlx::AddBibleLink() {
+    BindPageWindow();
+    if (!PageUsable()) return kResultOk;
+    if (state_.host.changedFlags == 0) AddReferenceLinks(state_);
+    return kResultOk;
+}
+
+HResult Cqlx::get_Changed(std::int32_t* pVal) {
+    if (pVal != nullptr) *pVal = state_.host.changedFlags;
+    return kResultOk;
+}
+
+HResult Cqlx::put_Changed(std::int32_t newVal) {
+    state_.host.changedFlags = newVal;
+    return kResultOk;
+}
+
+HResult Cqlx::get_FixResult(std::u16string_view inBSTR, std::u16string* pVal) {
+    GbString text = FixCopiedText(FromWide(inBSTR, state_.Conversions()));
+    if (pVal != nullptr) *pVal = ToWide(text, state_.Conversions());
+    return kResultOk;
+}
+
+}  // namespace quillax
