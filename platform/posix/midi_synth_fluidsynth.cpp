@@ -1,0 +1,233 @@
+// The synthesizer sink on Linux: FluidSynth with a General MIDI SoundFont, on the sound card
+// (FluidSynth's own audio driver) or rendered into a WAV file in step with the messages' due
+// times.
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/environment.h"
+#include "platform/midi_synth.h"
+#include "platform/posix/posix_io.h"
+
+namespace quillax::platform {
+namespace {
+
+// FluidSynth reports through a log; its errors become the reason of a failed open, the rest is
+// dropped so that nothing reaches the terminal.
+std::mutex logMutex;
+std::string lastSynthError;
+
+void CaptureSynthError(int, const char* message, void*) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    lastSynthError = message != nullptr ? message : "";
+}
+
+void SetUpSynthLog() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_PANIC, CaptureSynthError, nullptr);
+        fluid_set_log_function(FLUID_ERR, CaptureSynthError, nullptr);
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+std::string TakeSynthError(const std::string& fallback) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    std::string message = lastSynthError.empty() ? fallback : fallback + ": " + lastSynthError;
+    lastSynthError.clear();
+    return message;
+}
+
+bool Readable(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// The 44-byte header of a 16-bit stereo PCM file with `frames` frames.
+std::vector<std::uint8_t> WavHeader(std::uint32_t sampleRate, std::uint32_t frames) {
+    const std::uint32_t dataBytes = frames * 4;
+    std::vector<std::uint8_t> h;
+    for (char c : std::string("RIFF")) h.push_back(static_cast<std::uint8_t>(c));
+    PutLittle(h, 36 + dataBytes, 4);
+    for (char c : std::string("WAVEfmt ")) h.push_back(static_cast<std::uint8_t>(c));
+    PutLittle(h, 16, 4);              // format chunk size
+    PutLittle(h, 1, 2);               // PCM
+    PutLittle(h, 2, 2);               // channels
+    PutLittle(h, sampleRate, 4);
+    PutLittle(h, sampleRate * 4, 4);  // bytes a second
+    PutLittle(h, 4, 2);               // bytes a frame
+    PutLittle(h, 16, 2);              // bits a sample
+    for (char c : std::string("data")) h.push_back(static_cast<std::uint8_t>(c));
+    PutLittle(h, dataBytes, 4);
+    return h;
+}
+
+class FluidSynthSink final : public MidiSink {
+public:
+    ~FluidSynthSink() override {
+        Finish();
+        if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+        if (synth_ != nullptr) delete_fluid_synth(synth_);
+        if (settings_ != nullptr) delete_fluid_settings(settings_);
+    }
+
+    bool Open(const SynthOptions& options, std::string* error) {
+        SetUpSynthLog();
+        const std::string font =
+            options.soundFont.empty() ? DefaultSoundFont() : posix::SystemPath(options.soundFont);
+        if (font.empty() || !Readable(font)) {
+            *error = "no SoundFont found (set QUILLAX_SOUNDFONT or install timgm6mb-soundfont)";
+            return false;
+        }
+        sampleRate_ = options.sampleRate > 0 ? options.sampleRate : 44100;
+        tailMicros_ = static_cast<std::int64_t>(options.tailMilliseconds > 0
+                                                    ? options.tailMilliseconds : 0) * 1000;
+        settings_ = new_fluid_settings();
+        if (settings_ == nullptr) {
+            *error = "FluidSynth settings cannot be created";
+            return false;
+        }
+        fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
+        // FluidSynth's default gain (0.2) leaves a General MIDI song far below full scale.
+        fluid_settings_setnum(settings_, "synth.gain", 0.5);
+        synth_ = new_fluid_synth(settings_);
+        if (synth_ == nullptr) {
+            *error = TakeSynthError("the FluidSynth synthesizer cannot be created");
+            return false;
+        }
+        if (fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) {
+            *error = TakeSynthError("the SoundFont " + font + " cannot be loaded");
+            return false;
+        }
+        if (options.wavPath.empty()) {
+            driver_ = new_fluid_audio_driver(settings_, synth_);
+            if (driver_ == nullptr) {
+                *error = TakeSynthError("no sound output");
+                return false;
+            }
+            return true;
+        }
+        file_ = std::fopen(posix::SystemPath(options.wavPath).c_str(), "wb");
+        if (file_ == nullptr) {
+            *error = "cannot write " + options.wavPath;
+            return false;
+        }
+        const std::vector<std::uint8_t> header =
+            WavHeader(static_cast<std::uint32_t>(sampleRate_), 0);
+        writeFailed_ = std::fwrite(header.data(), 1, header.size(), file_) != header.size();
+        return true;
+    }
+
+    void Send(std::int64_t time, std::uint32_t message) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        RenderUntil(time);
+        const int channel = static_cast<int>(message & 0x0F);
+        const int data1 = static_cast<int>((message >> 8) & 0x7F);
+        const int data2 = static_cast<int>((message >> 16) & 0x7F);
+        switch (message & 0xF0) {
+        case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
+        case 0x90:
+            if (data2 == 0) {
+                fluid_synth_noteoff(synth_, channel, data1);
+            } else {
+                fluid_synth_noteon(synth_, channel, data1, data2);
+            }
+            break;
+        case 0xA0: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
+        case 0xB0: fluid_synth_cc(synth_, channel, data1, data2); break;
+        case 0xC0: fluid_synth_program_change(synth_, channel, data1); break;
+        case 0xD0: fluid_synth_channel_pressure(synth_, channel, data1); break;
+        case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7); break;
+        default: break;  // not a channel message
+        }
+    }
+
+    void Silence(std::int64_t time) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        RenderUntil(time);
+        fluid_synth_all_notes_off(synth_, -1);
+    }
+
+    bool Finish() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (file_ == nullptr) return !writeFailed_;
+        RenderUntil(lastTime_ + tailMicros_);
+        const std::vector<std::uint8_t> header =
+            WavHeader(static_cast<std::uint32_t>(sampleRate_), static_cast<std::uint32_t>(frames_));
+        if (std::fseek(file_, 0, SEEK_SET) != 0 ||
+            std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+            writeFailed_ = true;
+        }
+        if (std::fclose(file_) != 0) writeFailed_ = true;
+        file_ = nullptr;
+        return !writeFailed_;
+    }
+
+private:
+    // A WAV sink renders the sound up to the sample of `time` before a message takes effect.
+    void RenderUntil(std::int64_t time) {
+        if (time > lastTime_) lastTime_ = time;
+        if (file_ == nullptr) return;
+        const std::int64_t target = time * sampleRate_ / 1000000;
+        constexpr int kChunk = 512;
+        std::int16_t samples[kChunk * 2];
+        while (frames_ < target) {
+            const int count = static_cast<int>(std::min<std::int64_t>(kChunk, target - frames_));
+            fluid_synth_write_s16(synth_, count, samples, 0, 2, samples, 1, 2);
+            const std::size_t bytes = static_cast<std::size_t>(count) * 4;
+            // The file is little-endian, as is every machine this runs on.
+            if (std::fwrite(samples, 1, bytes, file_) != bytes) writeFailed_ = true;
+            frames_ += count;
+        }
+    }
+
+    std::mutex mutex_;
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    fluid_audio_driver_t* driver_ = nullptr;
+    std::FILE* file_ = nullptr;
+    bool writeFailed_ = false;
+    int sampleRate_ = 44100;
+    std::int64_t tailMicros_ = 0;
+    std::int64_t frames_ = 0;    // frames written to the file
+    std::int64_t lastTime_ = 0;  // latest due time seen
+};
+
+}  // namespace
+
+std::string DefaultSoundFont() {
+    if (const auto chosen = GetEnvironmentValue("QUILLAX_SOUNDFONT")) {
+        if (Readable(*chosen)) return *chosen;
+    }
+    for (const char* candidate : {"/usr/share/sounds/sf2/default-GM.sf2",
+                                  "/usr/share/sounds/sf2/TimGM6mb.sf2",
+                                  "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+        if (Readable(candidate)) return candidate;
+    }
+    return {};
+}
+
+std::shared_ptr<MidiSink> OpenSynthSink(const SynthOptions& options, std::string* error) {
+    std::string reason;
+    auto sink = std::make_shared<FluidSynthSink>();
+    if (!sink->Open(options, &reason)) {
+        if (error != nullptr) *error = reason;
+        return nullptr;
+    }
+    return sink;
+}
+
+}  // namespace quillax::platform
