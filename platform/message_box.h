@@ -10,11 +10,14 @@
 // "n"/"no", "c"/"cancel", any case). Scripts and tests answer without a terminal through the
 // environment variable QUILLAX_MESSAGE_ANSWER ("yes", "no" or "cancel"), which is used without
 // reading anything. Without an answer (end of input, or an answer that names no button of the
-// box) a question gets its safe answer: No for Yes/No, Cancel for Yes/No/Cancel.
+// box) a question gets its safe answer: No for Yes/No, Cancel for Yes/No/Cancel. On Windows,
+// too, QUILLAX_MESSAGE_ANSWER answers every box without showing it, so that tests can drive the
+// programs under Wine.
 //
 // No function throws.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace quillax::platform {
@@ -25,6 +28,15 @@ enum class MessageAnswer { Ok, Yes, No, Cancel };
 // Shows the box and returns the answer (Ok for a box with only the OK button).
 MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
                              MessageButtons buttons = MessageButtons::Ok);
+
+// The answer a word gives ("y"/"yes", "n"/"no", "c"/"cancel", any case, blanks around it
+// ignored), if it names a button of the box.
+std::optional<MessageAnswer> AnswerOf(std::string_view word, MessageButtons buttons);
+// The safe answer of a box: Ok, No for Yes/No, Cancel for Yes/No/Cancel.
+MessageAnswer SafeAnswer(MessageButtons buttons);
+// The answer QUILLAX_MESSAGE_ANSWER gives for the box (its safe answer when the word names no
+// button of it), or nothing when the variable is not set.
+std::optional<MessageAnswer> ScriptedAnswer(MessageButtons buttons);
 
 // For the moment when memory has run out, where nothing more may be allocated: the message is
 // prepared beforehand (the texts are copied and converted now) and shown later by

@@ -14,8 +14,12 @@ packages=(
   # Linux libraries
   libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
+  # the MIDI stream device's synthesizer on Linux and a General MIDI SoundFont for it
+  libfluidsynth-dev timgm6mb-soundfont
   # running the Windows build
   wine wine32 libwine-dev
+  # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
+  diatheke sword-text-kjv
   # fuzzing
   clang
 )

@@ -1,9 +1,214 @@
 #include "setup/bible_import.h"
 
+#include "platform/files.h"
+#include "setup/line_reader.h"
+#include "setup/module_index.h"
+#include "setup/path_text.h"
+#include "setup/text_edit.h"
+#include "textlib/gb_list.h"
+#include "textlib/text_helpers.h"
+
 namespace quillax {
 
+const char kImportDoneMessage[] = "已成功地导入了指定文件！";
+const char kImportMissingMessage[] = "The import file is not exist!";
+const char kImportEmptyMessage[] = "The import file has no verse line, nothing was imported!";
+
+namespace {
+
+constexpr std::string_view kEquateKey = "EQUATEFILE=";
+
+// The fields of a data line, or false for a line that is not one (not exactly four tabs).
+bool SplitDataLine(std::string_view line, std::string_view (&fields)[5]) {
+    std::size_t start = 0;
+    int field = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == '\t') {
+            if (field == 5) {
+                return false;  // a fifth tab
+            }
+            fields[field++] = line.substr(start, i - start);
+            start = i + 1;
+        }
+    }
+    return field == 5;
+}
+
+// The chapter header: book x 1000 + chapter as the last five of its decimal digits, zero-padded.
+void AppendChapterHeader(std::string& out, int book, int chapter) {
+    const long long code = static_cast<long long>(book) * 1000 + chapter;
+    const std::string digits = "00000" + std::to_string(code);
+    out.append(digits, digits.size() - 5, 5);
+    out += ":=\n";
+}
+
+// Removes the reference at the start of the verse text (position t of the verse line).
+void RemoveReference(GbString& line, int t, bool firstLine) {
+    if (line.GetAt(t) == '"') {
+        line.Delete(line.Length() - 1, 1);
+        line.Delete(t, 1);
+    }
+    const int colon = line.Find(":", 0);
+    if (colon < 0) {
+        return;
+    }
+    const int c = colon - t;
+    const int limit = firstLine ? 8 : 10;
+    if (c > 4 && c < limit) {
+        const int blank = line.Find(" ", colon);
+        if (blank >= 0) {
+            line.Delete(t, blank - t + 1);
+        } else {
+            line.SetLength(t);
+        }
+    }
+}
+
+}  // namespace
+
+GbString ImportModuleName(std::string_view fileName) {
+    GbString name = NamePart(fileName);
+    const int dot = name.Find(".", 0);
+    if (dot > 0) {
+        name.SetLength(dot);
+    }
+    name.MakeLower();
+    return GbString("usr\\") + name;
+}
+
+std::string ConvertVerseList(std::string_view input, int& verseCount) {
+    verseCount = 0;
+    std::string out;
+    out.reserve(input.size() + input.size() / 8);
+    LineReader reader = LineReader::FromBytes(std::string(input));
+    GbString line;
+    GbString verse;
+    int previousBook = 0;
+    int previousChapter = 0;
+    bool removeReferences = false;
+    while (reader.ReadLine(line)) {
+        std::string_view fields[5];
+        if (!SplitDataLine(line.view(), fields)) {
+            continue;  // not a data line
+        }
+        const bool first = verseCount == 0;
+        if (first) {
+            removeReferences = GbString(fields[4]).Find("Gen 1:1", 0) >= 0;
+        }
+        ++verseCount;
+        verse.Assign("$");
+        verse.Append(fields[3]);
+        verse.Append(fields[4]);
+        if (removeReferences) {
+            RemoveReference(verse, 1 + static_cast<int>(fields[3].size()), first);
+        }
+        const int book = ToInt(fields[1]);
+        const int chapter = ToInt(fields[2]);
+        if (book != previousBook || chapter != previousChapter) {
+            AppendChapterHeader(out, book, chapter);
+            previousBook = book;
+            previousChapter = chapter;
+        }
+        out += verse.view();
+        out += "\r\n";
+    }
+    return out;
+}
+
+GbString ReadIniValue(const GbString& iniText, std::string_view key) {
+    GbString value;
+    const int at = key.empty() ? -1 : iniText.Find(key, 0);
+    if (at < 0) {
+        return value;
+    }
+    const int start = at + static_cast<int>(key.size());
+    if (iniText.GetAt(start) == '"') {
+        const int close = start + 1 < iniText.Length() ? iniText.Find("\"", start + 1) : -1;
+        const int end = close < 0 ? iniText.Length() : close;
+        value.Assign(iniText.Slice(start + 1, end - start - 1));
+        DeleteAll(value, "\r\n");
+        return value;
+    }
+    const int lineEnd = start < iniText.Length() ? iniText.Find("\r\n", start) : -1;
+    value.Assign(iniText.Slice(start, (lineEnd < 0 ? iniText.Length() : lineEnd) - start));
+    DeleteAll(value, " ");
+    return value;
+}
+
+bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view value) {
+    const int at = key.empty() ? -1 : iniText.Find(key, 0);
+    if (at < 0) {
+        iniText.Append(key);
+        iniText.Append(value);
+        return false;
+    }
+    const int start = at + static_cast<int>(key.size());
+    int from = start;
+    // A quoted value may span lines: all of it goes, not only its first line.
+    if (iniText.GetAt(start) == '"' && start + 1 < iniText.Length()) {
+        const int close = iniText.Find("\"", start + 1);
+        if (close >= 0) {
+            from = close;
+        }
+    }
+    const int lineEnd = from < iniText.Length() ? iniText.Find("\r\n", from) : -1;
+    const int end = lineEnd < 0 ? iniText.Length() : lineEnd;
+    iniText.Delete(start, end - start);
+    iniText.Insert(start, value);
+    return true;
+}
+
+bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
+    GbString value = ReadIniValue(iniText, kEquateKey);
+    value.MakeLower();
+    const int txt = value.Find(".txt", 0);
+    if (txt > 0) {
+        value.SetLength(txt);
+    }
+    // Whole items count: "usr\kjv2" in the list does not stand for "usr\kjv".
+    for (const GbString& item : SplitAll(value, ",")) {
+        if (item == moduleName) {
+            return false;
+        }
+    }
+    if (!value.IsEmpty()) {
+        value.Append(",");
+    }
+    value.Append(moduleName);
+    WriteIniValue(iniText, kEquateKey, value);
+    return true;
+}
+
 void ImportBible(SetupSession& session, const GbString& fileName) {
-    session.messageText = GbString("本版本尚未提供导入功能，未导入: ") + fileName;
+    GbString inputName(fileName);
+    inputName.MakeLower();
+    const GbString module = ImportModuleName(inputName);
+    const GbString& config = session.configDirectory;
+
+    const std::optional<std::string> input = platform::ReadWholeFile(inputName);
+    if (!input) {
+        session.messageText = kImportMissingMessage;
+        return;
+    }
+    int verseCount = 0;
+    const std::string text = ConvertVerseList(*input, verseCount);
+    if (verseCount == 0) {
+        session.messageText = kImportEmptyMessage;
+        return;
+    }
+    platform::MakeDirectories(config + "usr");
+    platform::WriteWholeFile(config + module + ".txt", text);
+
+    GbString ini(platform::ReadWholeFile(config + "bible.ini").value_or(std::string()));
+    ReplaceAll(ini, " =", "=");
+    ReplaceAll(ini, "= ", "=");
+    if (AddParallelModule(ini, module)) {
+        // Rewritten whole through a temporary file: a failed write leaves the old file.
+        platform::WriteWholeFile(config + "bible.ini", ini);
+    }
+
+    BuildModuleIndex(config, module, false, ":=");
+    session.messageText = kImportDoneMessage;
 }
 
 }  // namespace quillax

@@ -31,9 +31,6 @@ const char kOutOfMemoryMessage[] = "内存冲突!";
 const char kOutOfMemoryCaption[] = "错误";
 const char kProductKey[] = "Software\\quillax";
 
-// The message of a hand-off that cannot be made in this version.
-const char kHandOffUnavailable[] = "本版本尚未提供卸载功能，未作任何修改。";
-
 void OutOfMemory() {
     platform::ShowEmergencyMessage();
     std::_Exit(-1);
@@ -258,9 +255,9 @@ void UninstallHandOff(SetupSession& session) {
         Uninstall(session);
         return;
     }
-    // Started from the configuration directory: a copy of the tool in the installation root
-    // would have to do the work, and starting it is not available in this version.
-    session.messageText = kHandOffUnavailable;
+    // Started from the configuration directory, which the uninstall deletes: a copy of the
+    // tool in the installation root does the work.
+    StartUninstallCopy(session);
 }
 
 void InstallOutOfMemoryHandler() {

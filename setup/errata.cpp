@@ -1,9 +1,141 @@
 #include "setup/errata.h"
 
+#include <string>
+
+#include "platform/files.h"
+#include "setup/line_reader.h"
+#include "setup/text_edit.h"
+#include "textlib/gb_list.h"
+#include "textlib/text_helpers.h"
+
 namespace quillax {
 
+const char kErrataDoneMessage[] = "已成功的按堪误表修正了相关文件！";
+const char kErrataMissingMessage[] = "The correct file is not exist!";
+
+namespace {
+
+// The text file of one section while its corrections are applied. Its lines are read one by
+// one; the rewritten text collects in `output` and goes to the temporary file at the end.
+class SectionFile {
+public:
+    SectionFile(const GbString& configDirectory, std::string_view name)
+        : textPath_(configDirectory + "sys\\" + name + ".txt"),
+          tempPath_(configDirectory + "sys\\" + name + ".tex"),
+          reader_(textPath_) {}
+
+    bool Exists() const { return reader_.IsOpen(); }
+    bool AtEnd() const { return reader_.AtEnd(); }
+    int LineNumber() const { return lineNumber_; }
+
+    // Reads lines until line `number` is the current one or the file ends; the lines passed
+    // over are written out.
+    void AdvanceTo(int number) {
+        while (!reader_.AtEnd() && lineNumber_ != number) {
+            if (lineNumber_ > 0) {
+                Write(current_);
+            }
+            ++lineNumber_;
+            reader_.ReadLine(current_);
+        }
+    }
+
+    // Replaces the first occurrence of oldText in the current line.
+    void Correct(std::string_view oldText, std::string_view newText) {
+        if (current_.Find(oldText, 0) >= 0) {
+            changed_ = true;
+            current_.Replace(oldText, newText, 0, 1);
+        }
+    }
+
+    // Writes the rest of the file and replaces the text file when a correction found its text;
+    // otherwise the text file stays as it is and no temporary file is left.
+    void Finish() {
+        if (!Exists()) {
+            return;
+        }
+        GbString line = current_;
+        while (!reader_.AtEnd()) {
+            Write(line);
+            reader_.ReadLine(line);
+        }
+        Write(line);
+        if (changed_) {
+            if (platform::WriteWholeFile(tempPath_, output_)) {
+                platform::RenamePath(tempPath_, textPath_, true);
+            }
+        } else if (platform::FileExists(tempPath_)) {
+            platform::RemoveFile(tempPath_);
+        }
+    }
+
+private:
+    // A line goes out with CR LF; empty lines are dropped.
+    void Write(const GbString& line) {
+        if (!line.IsEmpty()) {
+            output_ += line.view();
+            output_ += "\r\n";
+        }
+    }
+
+    GbString textPath_;
+    GbString tempPath_;
+    LineReader reader_;
+    int lineNumber_ = 0;
+    GbString current_;
+    bool changed_ = false;
+    std::string output_;
+};
+
+bool IsSectionHeader(const GbString& item) {
+    return item.Length() >= 2 && item.GetAt(0) == '[' && item.GetAt(item.Length() - 1) == ']';
+}
+
+}  // namespace
+
 void ApplyErrata(SetupSession& session) {
-    session.messageText = "本版本尚未提供勘误功能，未作任何修改。";
+    const std::optional<std::string> list = platform::ReadWholeFile(session.configDirectory + "correct.txt");
+    if (!list) {
+        session.messageText = kErrataMissingMessage;
+        return;
+    }
+    const GbList items = SplitAll(*list, "\r\n");
+    std::optional<SectionFile> section;
+    int j = 0;
+    while (j < items.Count()) {
+        const GbString& item = items[j];
+        if (IsSectionHeader(item)) {
+            if (section) {
+                section->Finish();
+            }
+            section.emplace(session.configDirectory, item.Slice(1, item.Length() - 2));
+            ++j;
+            continue;
+        }
+        const int number = ToInt(item.view());
+        const int firstComma = item.Find(",", 0);
+        const int secondComma = firstComma < 0 ? -1 : item.Find(",", firstComma + 1);
+        const std::string_view oldText =
+            secondComma < 0 ? std::string_view() : item.Slice(firstComma + 1, secondComma - firstComma - 1);
+        if (!section || !section->Exists() || secondComma < 0 || number < 1 || oldText.empty()) {
+            ++j;  // nothing this item could correct
+            continue;
+        }
+        if (number == section->LineNumber()) {
+            section->Correct(oldText, item.Slice(secondComma + 1));
+            ++j;
+            continue;
+        }
+        if (section->AtEnd()) {
+            // A line below the current one or beyond the end of the file: the run ends here.
+            break;
+        }
+        section->AdvanceTo(number);
+    }
+    if (section) {
+        section->Finish();
+    }
+    session.messageText = kErrataDoneMessage;
 }
 
 }  // namespace quillax

@@ -1,13 +1,32 @@
-// Errata correction of the installed text modules from the list "correct.txt".
+// Errata correction of the installed text modules from the list "correct.txt" of the
+// configuration directory.
+//
+// The list's lines (CR LF) are section headers "[name]", which select the text file
+// configuration directory + "sys\" + name + ".txt", and corrections "N,old,new": on line N
+// (from 1) of the current file the first occurrence of old is replaced by new (old holds no
+// comma; new is the rest of the item and may hold commas or be empty). Within a section the
+// corrections come in ascending line order; several may name one line and apply in turn.
+//
+// A corrected file is rewritten (through the temporary file name + ".tex") with every line
+// ending in CR LF and its empty lines dropped, and only when at least one correction found its
+// old text; otherwise it stays byte for byte. A correction for a line below the current one or
+// beyond the end of the file ends the whole run once its file is finished: later items, later
+// sections included, are not applied.
+//
+// Items that are neither, a correction before the first header, one with fewer than two
+// commas, for a line number below 1 or with an empty old text are skipped; so are the
+// corrections of a section whose text file does not exist.
 #pragma once
 
 #include "setup/setup_session.h"
 
 namespace quillax {
 
-// Applies the errata list of the configuration directory and reports in the message text.
-//
-// Not available in this version: the message text says so and nothing is changed.
+extern const char kErrataDoneMessage[];     // "已成功的按堪误表修正了相关文件！"
+extern const char kErrataMissingMessage[];  // "The correct file is not exist!"
+
+// Applies the errata list and sets the message text. No index is touched: the next
+// installation run rebuilds them.
 void ApplyErrata(SetupSession& session);
 
 }  // namespace quillax

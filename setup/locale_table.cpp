@@ -1,6 +1,10 @@
 #include "setup/locale_table.h"
 
+#include <optional>
+#include <string>
+
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "textlib/registry_text.h"
 
 namespace quillax {
@@ -52,9 +56,14 @@ int LocaleFromValue(std::string_view value) {
 }
 
 int DetectLocale() {
-    const GbString value =
-        ReadRegistryText(platform::RegistryRoot::CurrentUser, "Control Panel\\International", "Locale");
-    return LocaleFromValue(value);
+    constexpr std::string_view kKey = "Control Panel\\International";
+    // A system without the value (Linux) tells the locale its own way (platform/shell.h).
+    if (!platform::ReadRegistryValue(platform::RegistryRoot::CurrentUser, kKey, "Locale")) {
+        if (const std::optional<std::string> locale = platform::LocaleWithoutRegistry()) {
+            return LocaleFromValue(*locale);
+        }
+    }
+    return LocaleFromValue(ReadRegistryText(platform::RegistryRoot::CurrentUser, kKey, "Locale"));
 }
 
 GbString ClosingNotice(int locale) {

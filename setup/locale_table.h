@@ -31,7 +31,9 @@ const LocaleTexts& LocaleTable(int locale);
 // The locale column of this user: the value "Locale" of HKEY_CURRENT_USER\Control
 // Panel\International (empty when missing) gives 0 when it is "00000804", otherwise 1 when it
 // occurs inside "00001004,00000404,00000C04,00001404" (a substring test, so the empty value
-// gives 1 too), otherwise 2.
+// gives 1 too), otherwise 2. Where the registry holds no such value and the platform knows the
+// locale otherwise (Linux: LC_ALL or LANG, see platform::LocaleWithoutRegistry), that locale
+// decides instead: zh_TW, zh_HK and zh_MO give 1, anything else 0.
 int DetectLocale();
 
 // The locale column for a "Locale" value, by the rule of DetectLocale.

@@ -8,13 +8,6 @@
 namespace quillax::platform {
 namespace {
 
-// The answer of a box that could not be shown or was closed without a button of its own.
-MessageAnswer SafeAnswer(MessageButtons buttons) {
-    return buttons == MessageButtons::Ok      ? MessageAnswer::Ok
-           : buttons == MessageButtons::YesNo ? MessageAnswer::No
-                                              : MessageAnswer::Cancel;
-}
-
 // The texts ShowEmergencyMessage shows, copied when they were prepared.
 std::string emergencyText;
 std::string emergencyCaption;
@@ -24,6 +17,9 @@ std::string emergencyCaption;
 MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
                              MessageButtons buttons) {
     try {
+        if (const std::optional<MessageAnswer> scripted = ScriptedAnswer(buttons)) {
+            return *scripted;
+        }
         const std::string t(text);
         const std::string c(caption);
         const UINT type = buttons == MessageButtons::YesNo         ? MB_YESNO

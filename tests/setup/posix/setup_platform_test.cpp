@@ -117,8 +117,21 @@ TEST(SetupPlatform, DetectLocaleReadsTheRegistry) {
     EXPECT_EQ(DetectLocale(), kLocaleSimplified);
     ASSERT_TRUE(platform::WriteRegistryString(root, "Control Panel\\International", "Locale", "00000409"));
     EXPECT_EQ(DetectLocale(), kLocaleOther);
+    ASSERT_TRUE(platform::WriteRegistryString(root, "Control Panel\\International", "Locale", ""));
+    EXPECT_EQ(DetectLocale(), kLocaleTraditional) << "an empty value is inside the traditional list";
+
+    // Without the value Linux takes the locale from LC_ALL, or else LANG.
     ASSERT_TRUE(platform::DeleteRegistryTree(root, "Control Panel"));
-    EXPECT_EQ(DetectLocale(), kLocaleTraditional) << "a missing value counts as empty";
+    ::setenv("LANG", "zh_TW.UTF-8", 1);
+    EXPECT_EQ(DetectLocale(), kLocaleTraditional);
+    ::setenv("LANG", "zh_HK.Big5", 1);
+    EXPECT_EQ(DetectLocale(), kLocaleTraditional);
+    ::setenv("LC_ALL", "zh_CN.GBK", 1);
+    EXPECT_EQ(DetectLocale(), kLocaleSimplified) << "LC_ALL comes first";
+    ::unsetenv("LC_ALL");
+    ::setenv("LANG", "en_US.UTF-8", 1);
+    EXPECT_EQ(DetectLocale(), kLocaleSimplified) << "any other locale: simplified";
+    ::setenv("LANG", "C", 1);
 }
 
 }  // namespace

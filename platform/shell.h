@@ -1,0 +1,110 @@
+// Shell services of the set-up tool: special folders, shortcuts with a hot key, the fonts
+// folder, the component registration tool, and the folders that must never be deleted whole.
+//
+// Paths come and go in the program's form (GBK text, "\" between the parts), as in
+// platform/files.h and platform/program_location.h.
+//
+// Windows uses the shell itself: SHGetSpecialFolderPathA, the shell-link object (IShellLinkA
+// saved through IPersistFile), regsvr32.exe of the system directory. Linux stands in with the
+// freedesktop conventions:
+//  - Programs is $XDG_DATA_HOME/applications (default ~/.local/share/applications), Fonts is
+//    $XDG_DATA_HOME/fonts (default ~/.local/share/fonts); both are created when missing, as a
+//    desktop installer would. Desktop is $XDG_DESKTOP_DIR, or else ~/Desktop (never created).
+//  - A shortcut "x.lnk" is the desktop entry "x.desktop" beside it (see ShellLinkFile). The
+//    entry launches the target (Type=Application with Exec= for programs, Type=Link with URL=
+//    for documents) and keeps what freedesktop has no key for in X-Quillax-* keys: the icon
+//    index and the hot key.
+//  - Fonts are taken up by running fc-cache on the folder.
+//  - The registration tool is the small `regsvr` program built beside the set-up tool, which
+//    loads the library and calls its DllRegisterServer / DllUnregisterServer.
+//  - The user's locale, where the registry has none, comes from LC_ALL or LANG.
+//
+// No function throws.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillax::platform {
+
+// ---- special folders ---------------------------------------------------------------------------
+
+enum class SpecialFolder {
+    Desktop,   // CSIDL_DESKTOP (0): the user's desktop directory
+    Programs,  // CSIDL_PROGRAMS (2): the Programs folder of the start menu
+    Fonts,     // CSIDL_FONTS (20): the system's fonts folder
+};
+
+// The folder's path without a trailing "\", or the empty text when the platform has none.
+std::string SpecialFolderPath(SpecialFolder folder);
+
+// ---- shortcuts -----------------------------------------------------------------------------------
+
+// Hot-key modifiers of a shortcut, in the high byte of ShellLink::hotKey (the shell's HOTKEYF_*).
+constexpr std::uint16_t kHotKeyShift = 0x0100;
+constexpr std::uint16_t kHotKeyControl = 0x0200;
+constexpr std::uint16_t kHotKeyAlt = 0x0400;
+
+struct ShellLink {
+    std::string target;            // the file the shortcut opens
+    std::string arguments;         // empty: none
+    std::string workingDirectory;  // empty: none
+    std::string description;
+    std::string iconPath;          // empty: the target's own icon
+    int iconIndex = 0;
+    std::uint16_t hotKey = 0;      // virtual key in the low byte, modifiers in the high byte; 0: none
+};
+
+// The file that holds the shortcut named linkPath (a path ending in ".lnk"): linkPath itself
+// on Windows; on Linux the desktop entry with ".desktop" in place of a final ".lnk" (any case).
+// Portable code copies and deletes shortcuts through this name.
+std::string ShellLinkFile(std::string_view linkPath);
+
+// Writes the shortcut linkPath (the file ShellLinkFile names), replacing an existing one. The
+// directory must exist. False when the shortcut could not be made or saved.
+bool CreateShellLink(std::string_view linkPath, const ShellLink& link);
+
+// Reads a shortcut back; nothing when there is none or it cannot be read.
+std::optional<ShellLink> ReadShellLink(std::string_view linkPath);
+
+// ---- fonts -----------------------------------------------------------------------------------------
+
+// Makes the system take up the fonts newly placed in fontsFolder, without a window. Windows runs
+// the command text "start " + fontsFolder + " /min && exit" hidden (WinExec), which opens the
+// fonts folder so that the shell registers the new files; the call does not wait. Linux runs
+// `fc-cache fontsFolder` and waits for it. False when the command could not be started.
+bool RefreshFonts(std::string_view fontsFolder);
+
+// ---- component registration --------------------------------------------------------------------
+
+// The program that registers (arguments "/s" and the library path) and unregisters ("/u",
+// "/s", path) an in-process component library: systemDirectory + "\regsvr32.exe" on Windows;
+// on Linux the `regsvr` tool in the directory of the running program (systemDirectory is not
+// used). The file may be missing; starting it then fails.
+std::string RegistrationToolPath(std::string_view systemDirectory);
+
+// ---- locale ------------------------------------------------------------------------------------------
+
+// The user's locale as a Windows locale identifier text ("00000804"), for a system whose
+// registry does not hold the value "Locale" of HKEY_CURRENT_USER\Control Panel\International.
+// Windows: nothing (the registry is the only source). Linux: from LC_ALL, or else LANG: a
+// Chinese locale of Taiwan, Hong Kong or Macau ("zh_TW...", "zh_HK...", "zh_MO...") gives
+// "00000404", "00000C04" or "00001404" (traditional Chinese); every other value, and no value,
+// gives "00000804" (simplified Chinese).
+std::optional<std::string> LocaleWithoutRegistry();
+
+// ---- protected folders ---------------------------------------------------------------------------
+
+// Folders that a deletion of a whole directory tree must never take, neither themselves nor a
+// directory that contains them: the user's home and profile folders, the special folders of the
+// shell and the system's own folders (Windows: the Windows and system directories, Program
+// Files, the profile and the shell's user folders; Linux: $HOME, the XDG folders, the top-level
+// system directories such as /usr, /etc and /home, and the stand-in system directory with the
+// folder above it). Each in the program's form, without a trailing "\". Filesystem roots are not
+// listed: callers test for them themselves.
+std::vector<std::string> ProtectedFolders();
+
+}  // namespace quillax::platform

@@ -1,0 +1,105 @@
+// Errata correction: the sections and corrections of "correct.txt" applied to the text files of
+// the "sys" directory.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "setup/errata.h"
+#include "setup/setup_test_support.h"
+
+namespace quillax {
+namespace {
+
+using testsupport::TempInstallation;
+
+constexpr char kCorpa[] = "first\r\nsecond\r\nthe beginnning\r\n\r\nfourth a\nlast line";
+constexpr char kZendri[] = "a\r\n";
+
+class ErrataTest : public ::testing::Test {
+protected:
+    ErrataTest() {
+        session_.configDirectory = install_.Config();
+        install_.Write("sys\\corpa.txt", kCorpa);
+        install_.Write("sys\\zendri.txt", kZendri);
+    }
+    GbString Apply(const std::string& list) {
+        install_.Write("correct.txt", list);
+        ApplyErrata(session_);
+        EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\corpa.tex"));
+        EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\zendri.tex"));
+        return session_.messageText;
+    }
+
+    TempInstallation install_;
+    SetupSession session_;
+};
+
+TEST_F(ErrataTest, CorrectsLinesInOrderAndRewritesTheFile) {
+    // Two corrections of one line apply in turn; new text may hold commas; the last line of
+    // the file can be corrected too.
+    EXPECT_EQ(Apply("[corpa]\r\n3,beginnning,beginning\r\n3,the,The\r\n5,a,b,c\r\n6,line,LINE\r\n"),
+              kErrataDoneMessage);
+    // Empty lines are dropped and every line ends in CR LF.
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), "first\r\nsecond\r\nThe beginning\r\nfourth b,c\r\nlast LINE\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), kZendri);
+
+    // Only the first occurrence goes, and the new text may be empty.
+    install_.Write("sys\\zendri.txt", "x y x\r\n");
+    Apply("[zendri]\r\n1,x,\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), " y x\r\n");
+}
+
+TEST_F(ErrataTest, AFileWhoseTextIsNotFoundStaysByteForByte) {
+    Apply("[corpa]\r\n3,misspelt,x\r\n[zendri]\r\n1,b,c\r\n");
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), kCorpa);
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), kZendri);
+
+    // A one-byte old text never matches the trail byte of a Chinese character.
+    install_.Write("sys\\zendri.txt", "\x81\x40\r\n");
+    Apply("[zendri]\r\n1,@,#\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), "\x81\x40\r\n");
+}
+
+TEST_F(ErrataTest, ALineOutOfOrderEndsTheRunAfterItsFile) {
+    Apply("[corpa]\r\n5,fourth,4th\r\n2,second,2nd\r\n3,the,The\r\n[zendri]\r\n1,a,b\r\n");
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), "first\r\nsecond\r\nthe beginnning\r\n4th a\r\nlast line\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), kZendri);
+
+    // So does a line beyond the end of the file; the file itself is left alone.
+    install_.Write("sys\\corpa.txt", kCorpa);
+    Apply("[corpa]\r\n99,first,x\r\n[zendri]\r\n1,a,b\r\n");
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), kCorpa);
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), kZendri);
+}
+
+TEST_F(ErrataTest, ItemsThatCorrectNothingAreSkipped) {
+    Apply("1,first,x\r\n"          // before any section
+          "[corpa]\r\n"
+          "0,first,x\r\n"          // line 0
+          "1 first x\r\n"          // no commas
+          "\r\n"                   // an empty line
+          "1,,x\r\n"               // no old text
+          "1,first,First\r\n"
+          "[missing]\r\n"          // a section without its file
+          "1,a,b\r\n"
+          "[zendri]\r\n"
+          "1,a,b\r\n");
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), "First\r\nsecond\r\nthe beginnning\r\nfourth a\r\nlast line\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), "b\r\n");
+    EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\missing.txt"));
+    EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\missing.tex"));
+}
+
+TEST(Errata, WithoutTheListNothingHappens) {
+    TempInstallation install;
+    install.Write("sys\\corpa.txt", kCorpa);
+    SetupSession session;
+    session.configDirectory = install.Config();
+    ApplyErrata(session);
+    EXPECT_EQ(session.messageText, kErrataMissingMessage);
+    EXPECT_EQ(install.Read("sys\\corpa.txt"), kCorpa);
+}
+
+}  // namespace
+}  // namespace quillax
