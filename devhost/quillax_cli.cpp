@@ -20,8 +20,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/com/interaction_script.h"
 #include "engine/config/configuration.h"
 #include "engine/identity.h"
+#include "engine/midi/play_command.h"
 #include "engine/render_state.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -39,6 +41,8 @@ constexpr std::string_view kUsage =
     "       quillax-cli ref INSTALL_DIR REFERENCE...\n"
     "       quillax-cli brackets INSTALL_DIR TEXT [DEFAULT_KEY]\n"
     "       quillax-cli key KEY...\n"
+    "       quillax-cli interact INSTALL_DIR [SCRIPT]   (script lines: hover ID, wait MS, click ID, key K ...)\n"
+    "       quillax-cli play FILE.mid [--loop] [--seconds N] [--wav OUT.wav] [--soundfont FILE.sf2]\n"
     "       quillax-cli --help\n";
 
 constexpr std::string_view kHelp =
@@ -444,6 +448,8 @@ int Run(int argc, char** argv) {
         Print(kHelp);
         return 0;
     }
+    if (!args.empty() && args[0] == "play") return RunPlayCommand(argc - 1, argv + 1);
+    if (!args.empty() && args[0] == "interact") return RunInteractCommand(argc - 1, argv + 1, Load);
     if (!args.empty() && args[0] == "ref") {
         if (args.size() < 3) return usage();
         return RunRef(args[1], std::vector<GbString>(args.begin() + 2, args.end()));

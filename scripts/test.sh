@@ -76,6 +76,8 @@ start=$SECONDS
 # file fails here.
 step sample-check python3 tools/sample/make_sample.py --check || fail "sample data: bible.ini is stale or breaks a rule"
 step sample-tests python3 -m unittest discover -s tools/sample || fail "sample data: generator tests"
+step song-check python3 tools/song/make_song.py --check || fail "sample data: 0102.mid is stale"
+step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: Bible exporter tests"
 summary+=("sample data: ok ($((SECONDS - start))s)")
 
 for preset in "${presets[@]}"; do
@@ -83,10 +85,12 @@ for preset in "${presets[@]}"; do
   if [[ $preset == win32 ]]; then
     # A fresh Wine prefix for this test session; the first Windows program creates it. A Wine
     # server still lingering on the old one is stopped first.
-    if [[ -d build/win32/wineprefix ]]; then
-      WINEPREFIX=$repo_root/build/win32/wineprefix wineserver -k >/dev/null 2>&1 || true
-    fi
-    rm -rf build/win32/wineprefix build/win32/wineprefix.lock
+    for prefix in build/win32/wineprefix build/win32/wineprefix-com; do
+      if [[ -d $prefix ]]; then
+        WINEPREFIX=$repo_root/$prefix wineserver -k >/dev/null 2>&1 || true
+      fi
+      rm -rf "$prefix" "$prefix.lock"
+    done
   fi
 
   banner "$preset: configure"
@@ -103,6 +107,19 @@ for preset in "${presets[@]}"; do
   passed=$(grep -E 'tests passed' "$log_dir/$preset-test.log" | tail -n 1 || true)
   summary+=("$preset: ok, build ${build_time}s ($warnings compiler warnings), tests $((SECONDS - test_start))s: ${passed:-no tests}")
 done
+
+# The Windows programs end to end under Wine: the engine's registration and scripting, and the
+# set-up tool's actions.
+if [[ " ${presets[*]} " == *" win32 "* ]]; then
+  banner "Wine: engine library"
+  start=$SECONDS
+  step wine-engine bash tests/wine/run.sh build/win32 || fail "Wine: engine library tests"
+  summary+=("Wine engine library: ok ($((SECONDS - start))s): $(tail -n 1 "$log_dir/wine-engine.log")")
+  banner "Wine: set-up tool actions"
+  start=$SECONDS
+  step wine-setup bash tests/wine/setup_actions.sh build/win32 || fail "Wine: set-up tool actions"
+  summary+=("Wine set-up actions: ok ($((SECONDS - start))s): $(tail -n 1 "$log_dir/wine-setup.log")")
+fi
 
 # The two builds of the set-up tool must write the same index bytes for the same modules.
 if [[ " ${presets[*]} " == *" native "* && " ${presets[*]} " == *" win32 "* ]]; then
