@@ -22,7 +22,7 @@
 
 #include "engine/com/interaction_script.h"
 #include "engine/config/configuration.h"
-#include "engine/identity.h"
+#include "textlib/product_identity.h"
 #include "engine/midi/play_command.h"
 #include "engine/render_state.h"
 #include "platform/code_page.h"

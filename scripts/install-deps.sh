@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # build tools
-  cmake ninja-build g++ pkg-config dpkg-dev python3
+  cmake ninja-build g++ pkg-config dpkg-dev python3 locales
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev
   # Windows cross build

@@ -1,7 +1,7 @@
 #include "setup/bible_import.h"
 
 #include "platform/files.h"
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 #include "setup/module_index.h"
 #include "setup/path_text.h"
 #include "setup/text_edit.h"

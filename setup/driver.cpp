@@ -16,6 +16,7 @@
 #include "setup/text_edit.h"
 #include "setup/uninstall.h"
 #include "textlib/registry_text.h"
+#include "textlib/product_identity.h"
 
 namespace quillax {
 
@@ -29,7 +30,7 @@ namespace {
 
 const char kOutOfMemoryMessage[] = "内存冲突!";
 const char kOutOfMemoryCaption[] = "错误";
-const char kProductKey[] = "Software\\quillax";
+constexpr std::string_view kProductKey = kInstallationKey;
 
 void OutOfMemory() {
     platform::ShowEmergencyMessage();

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 #include "setup/text_edit.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"

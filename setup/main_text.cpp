@@ -1,7 +1,7 @@
 #include "setup/main_text.h"
 
 #include "platform/files.h"
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 #include "setup/text_edit.h"
 
 namespace quillax {

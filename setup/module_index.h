@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 #include "textlib/gb_string.h"
 
 namespace quillax {

@@ -15,6 +15,7 @@
 #include "setup/environment_install.h"
 #include "setup/locale_table.h"
 #include "setup/path_text.h"
+#include "textlib/product_identity.h"
 
 namespace quillax {
 
@@ -44,7 +45,7 @@ const UninstallWarning kOtherUninstallWarning = {
     "=====================================================Are you sure to complete uninstall and delete all data in corvex?",
 };
 
-constexpr std::string_view kProductKey = "Software\\quillax";
+constexpr std::string_view kProductKey = kInstallationKey;
 
 // A path in a form for comparisons: "/" made "\", ASCII letters lower-cased, no trailing "\".
 std::string ComparablePath(std::string_view path) {

@@ -10,6 +10,7 @@
 #include "textlib/registry_text.h"
 #include "updater/labels.h"
 #include "updater/profile_file.h"
+#include "textlib/product_identity.h"
 
 namespace quillax {
 namespace {
@@ -133,7 +134,7 @@ StartupSettings ReadStartupSettings(std::string_view commandLine, std::string_vi
     settings.productName = words.empty() ? GbString() : words[0];
 
     const GbString configDir =
-        ReadRegistryText(platform::RegistryRoot::CurrentUser, "Software\\quillax", "");
+        ReadRegistryText(platform::RegistryRoot::CurrentUser, kInstallationKey, "");
     if (!configDir.IsEmpty()) {
         // The value ends in "cfg\": the installation directory is the value without it.
         settings.installDir = GbString(configDir.Slice(0, std::max(0, configDir.Length() - 4)));
@@ -159,7 +160,7 @@ StartupSettings ReadStartupSettings(std::string_view commandLine, std::string_vi
     settings.manifestUrl = url.IsEmpty() ? GbString(kDefaultManifestUrl) : url;
 
     const GbString classId =
-        ReadRegistryText(platform::RegistryRoot::ClassesRoot, "quillax.qlx\\CLSID", "");
+        ReadRegistryText(platform::RegistryRoot::ClassesRoot, kEngineProgIdClassKey, "");
     const GbString library = ReadRegistryText(
         platform::RegistryRoot::ClassesRoot, ("CLSID\\" + classId + "\\InprocServer32").view(), "");
     settings.installedEngineLabel = library.IsEmpty() ? GbString() : ReadVersionLabel(library.view());

@@ -11,6 +11,7 @@
 #include "textlib/config_text.h"
 #include "textlib/registry_text.h"
 #include "textlib/text_helpers.h"
+#include "textlib/product_identity.h"
 
 namespace quillax {
 
@@ -151,7 +152,7 @@ void WriteConfigValue(RenderState& state, const GbString& key, std::string_view 
 }
 
 void LoadBuildLabel(RenderState& state) {
-    const GbString clsid = ReadRegistryText(RegistryRoot::ClassesRoot, "quillax.qlx\\CLSID", "");
+    const GbString clsid = ReadRegistryText(RegistryRoot::ClassesRoot, kEngineProgIdClassKey, "");
     if (clsid.IsEmpty()) {
         return;
     }
@@ -196,7 +197,7 @@ void LoadConfiguration(RenderState& state) {
 
     LoadBuildLabel(state);
 
-    state.installDir = ReadRegistryText(RegistryRoot::CurrentUser, "Software\\quillax", "");
+    state.installDir = ReadRegistryText(RegistryRoot::CurrentUser, kInstallationKey, "");
     const auto path = ConfigFilePath(state);
     if (!path || !platform::FileExists(*path)) {
         return;  // no installation: the engine runs with empty settings

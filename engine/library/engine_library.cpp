@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/identity.h"
+#include "textlib/product_identity.h"
 #include "engine/library/registry_script.h"
 #include "platform/code_page.h"
 

@@ -5,7 +5,7 @@
 
 #include "engine/config/configuration.h"
 #include "engine/pages/page_body.h"
-#include "engine/search/line_reader.h"
+#include "textlib/line_reader.h"
 #include "textlib/conversions.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
@@ -126,8 +126,8 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
     GbString hitsText;
     int hits = 0;
     int excluded = 0;
-    TextLineReader reader;
-    if (!word.IsEmpty() && reader.Open(path)) {
+    LineReader reader(word.IsEmpty() ? std::string_view() : path);  // no word: nothing to read
+    if (!word.IsEmpty() && reader.IsOpen()) {
         GbString line;
         GbString linkOpen;
         GbString label;

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "engine/search/line_reader.h"
 #include "engine/search/word_search.h"
 #include "platform/code_page.h"
 #include "study_fixture.h"
@@ -205,24 +204,6 @@ TEST_F(SearchTest, HostileMainTextsAndWords) {
     // Every verse of the long line counts once.
     EXPECT_TRUE(Search(u"天地", u"", 0));
     EXPECT_NE(Page().find("<a href=01001>创1:1</a>|"), std::string::npos);
-}
-
-TEST(TextLineReaderTest, HandsOutLinesWithoutTheirLineEnds) {
-    TextLineReader reader;
-    EXPECT_TRUE(reader.AtEnd());
-    EXPECT_FALSE(reader.Open("no\\such\\file.txt"));
-
-    reader.OpenBytes("a\r\nb\n\r\n\nlast\r");
-    GbString line("x");
-    std::string lines;
-    while (reader.ReadLine(line)) lines += "[" + line.str() + "]";
-    EXPECT_EQ(lines, "[a][b][][][last\r]");
-    EXPECT_TRUE(reader.AtEnd());
-    EXPECT_FALSE(reader.ReadLine(line));
-    EXPECT_EQ(line, "");
-
-    reader.OpenBytes("");
-    EXPECT_FALSE(reader.ReadLine(line));
 }
 
 }  // namespace

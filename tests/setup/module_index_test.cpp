@@ -6,7 +6,7 @@
 
 #include "platform/files.h"
 #include "setup/index_writer.h"
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 #include "setup/module_index.h"
 #include "setup/setup_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "setup/line_reader.h"
+#include "textlib/line_reader.h"
 
 #include <cstring>
 #include <utility>
