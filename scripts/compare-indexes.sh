@@ -8,8 +8,8 @@
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-native=${1:-$repo_root/build/native}
-win32=${2:-$repo_root/build/win32}
+native=$(realpath -m -- "${1:-$repo_root/build/native}")
+win32=$(realpath -m -- "${2:-$repo_root/build/win32}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
