@@ -12,6 +12,7 @@
 // UTF-8 that GBK can hold, otherwise as GBK bytes.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -20,18 +21,24 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/com/control.h"
 #include "engine/com/interaction_script.h"
 #include "engine/config/configuration.h"
 #include "textlib/product_identity.h"
+#include "engine/host/fake_host.h"
+#include "engine/host/timer_service.h"
 #include "engine/midi/play_command.h"
+#include "engine/popup/fake_popup_window.h"
 #include "engine/render_state.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/program_location.h"
 #include "platform/registry.h"
+#include "setup/module_index.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/config_text.h"
+#include "textlib/conversions.h"
 
 namespace quillax {
 namespace {
@@ -41,6 +48,9 @@ constexpr std::string_view kUsage =
     "       quillax-cli ref INSTALL_DIR REFERENCE...\n"
     "       quillax-cli brackets INSTALL_DIR TEXT [DEFAULT_KEY]\n"
     "       quillax-cli key KEY...\n"
+    "       quillax-cli page INSTALL_DIR KEY [POSITION] [--layout N]\n"
+    "       quillax-cli popup INSTALL_DIR [on=KEY] HREF | ATTRIBUTE=VALUE...\n"
+    "       quillax-cli pages INSTALL_DIR\n"
     "       quillax-cli interact INSTALL_DIR [SCRIPT]   (script lines: hover ID, wait MS, click ID, key K ...)\n"
     "       quillax-cli play FILE.mid [--loop] [--seconds N] [--wav OUT.wav] [--soundfont FILE.sf2]\n"
     "       quillax-cli --help\n";
@@ -63,6 +73,18 @@ constexpr std::string_view kHelp =
     "  brackets  runs the bracket-reference pass over TEXT (\"[罗8:28]\"...) and prints the\n"
     "            linked text; DEFAULT_KEY is the page's own chapter (default 01001).\n"
     "  key       tells whether each KEY is a chapter key, and a special key.\n"
+    "  page      opens a page on an in-memory host page and prints its body HTML. KEY is what\n"
+    "            the host page opens (a chapter key such as 01001, \"amberly#003\", a module\n"
+    "            link \"module#entry\", the about key 0000000) or one of: \"calendar [+]DATE\"\n"
+    "            (the reading calendar, + for the daily plan), \"notes [+]DATE\", \"outline [+]DATE\"\n"
+    "            (the day pages of the date's plan day), \"map GROUP\" (a picture page), \"search\n"
+    "            WORD [EXCLUDED]\". --layout sets the reading layout (READMODEL) for the run.\n"
+    "  popup     shows the popup of one element on a page (on=KEY opens that page first) and\n"
+    "            prints the popup's body HTML. A lone HREF is a link; otherwise the element is\n"
+    "            described by tag= (A, SUP, B, U; default A), href=, id=, text= and title=.\n"
+    "  pages     renders one page of every kind and one popup of every kind of the\n"
+    "            installation and prints their sizes; exit status 1 when one is empty.\n"
+    "  page, popup and pages build the module indexes first when they are missing.\n"
     "\n"
     "Registry: the engine reads its configuration directory from HKEY_CURRENT_USER\\Software\\\n"
     "quillax (default value). quillax-cli writes that value for the run and restores the\n"
@@ -207,6 +229,416 @@ bool Load(const GbString& installDir, RenderState& state) {
         return false;
     }
     return true;
+}
+
+// ---- pages on an in-memory host ---------------------------------------------------------------
+
+// The index of a module below the configuration directory exists when its text does.
+bool IndexMissing(const GbString& configDir, std::string_view name) {
+    const GbString base = configDir + name;
+    return platform::FileExists(base + ".txt") && !platform::FileExists(base + ".inx");
+}
+
+// Builds the module indexes of an installation that has none yet, as the set-up tool does when
+// it installs: the main text and the modules of its table, then the parallel versions that
+// EQUATEFILE names (which the import indexes in a real installation). True when it built any.
+bool PrepareIndexes(const RenderState& state) {
+    const GbString& configDir = state.installDir;
+    bool missing = !platform::FileExists(configDir + "sys\\corpa.txt");
+    for (const ModuleTableRow& row : ModuleTable) missing = missing || IndexMissing(configDir, row.name);
+    bool built = false;
+    if (missing) {
+        std::fputs("quillax-cli: building the module indexes\n", stderr);
+        PrepareModules(configDir.view());
+        built = true;
+    }
+    for (int i = 0; i < state.parallelModules.Count(); ++i) {
+        const GbString& name = state.parallelModules[i];
+        if (!name.IsEmpty() && IndexMissing(configDir, name.view())) {
+            built = BuildModuleIndex(configDir.view(), name.view(), false, ":=") || built;
+        }
+    }
+    return built;
+}
+
+// Loads the installation after building its missing indexes (read with a first load of the
+// settings, so that the engine's state never saw the installation without them).
+bool LoadWithIndexes(const GbString& installDir, RenderState& state) {
+    {
+        RenderState settings;
+        if (!Load(installDir, settings)) return false;
+        PrepareIndexes(settings);
+    }
+    return Load(installDir, state);
+}
+
+std::u16string Wide(std::string_view gbk) {
+    GbString copy(gbk);
+    return ToWide(copy, ConversionOptions{});
+}
+
+GbString Narrow(const std::u16string& wide) { return FromWide(wide, ConversionOptions{}); }
+
+// An element of the page as the browser reports it to the engine.
+struct ElementSpec {
+    std::string tag = "A";
+    std::optional<GbString> href;
+    GbString id;
+    GbString text;   // inner text and inner HTML
+    GbString title;
+};
+
+// One engine control on an in-memory host page, with the settings of a small desktop: screen
+// 1024 x 768, the mouse at (200, 150). Timers only fire when the renderer lets time pass.
+class PageRenderer {
+public:
+    explicit PageRenderer(RenderState& state)
+        : state_(state),
+          control_(state, [this](RenderState& s) { return MakeFakePopupWindow(s, host_); }) {
+        state.events.timers = &timers_;
+        state.events.sleep = [](int) {};
+        host_.event.screenWidth = 1024;
+        host_.event.screenHeight = 768;
+        host_.cursorX = 200;
+        host_.cursorY = 150;
+        host_.maxCharWidth = 16;
+        host_.bodyOffsetHeight = 600;
+        host_.url = u"file:///quillax/host.htm";
+        host_.Popup().contentHeight = 120;
+        control_.init(&host_, u"");
+    }
+
+    ~PageRenderer() {
+        state_.events.timers = nullptr;
+        state_.host.pageWindow = nullptr;
+    }
+
+    PageRenderer(const PageRenderer&) = delete;
+    PageRenderer& operator=(const PageRenderer&) = delete;
+
+    // Opens a page as the page command names it; false for a call the engine refused.
+    bool Open(const std::vector<GbString>& words) {
+        const GbString& key = words[0];
+        const GbString argument = words.size() > 1 ? words[1] : GbString();
+        HResult result = kResultOk;
+        if (key == "calendar") {
+            result = control_.GetWheel(Wide("H" + argument));
+        } else if (key == "notes" || key == "outline") {
+            // The day pages show the plan day of the calendar date: open its calendar first
+            // ("+" before the date for the daily plan).
+            result = control_.GetWheel(Wide("H" + argument));
+            if (result == kResultOk) result = control_.GetWheel(key == "notes" ? u"1" : u"2");
+        } else if (key == "map") {
+            result = control_.linkmap(Wide(argument));
+        } else if (key == "search") {
+            GbString excluded = words.size() > 2 ? words[2] : GbString();
+            result = control_.SearchWord(Wide(argument), Wide(excluded), 1, &host_);
+        } else {
+            result = control_.openchahtm(Wide(key), 0, Wide(argument));
+        }
+        return result == kResultOk;
+    }
+
+    // Hovers the element and lets the open delay pass; false for a call the engine refused.
+    bool Hover(const ElementSpec& spec) {
+        std::string outer = "<" + spec.tag;
+        if (spec.href) outer += " href=\"about:blank" + spec.href->str() + "\"";
+        if (!spec.id.IsEmpty()) outer += " id=\"" + spec.id.str() + "\"";
+        if (!spec.title.IsEmpty()) outer += " title=\"" + spec.title.str() + "\"";
+        outer += ">" + spec.text.str() + "</" + spec.tag + ">";
+        host_.hasSource = true;
+        host_.source.tagName = Wide(spec.tag);
+        host_.source.id = Wide(spec.id.view());
+        host_.source.title = Wide(spec.title.view());
+        host_.source.outerHtml = Wide(outer);
+        host_.sourceInnerHtml = Wide(spec.text.view());
+        host_.sourceInnerText = Wide(spec.text.view());
+        host_.event.button = 0;
+        if (control_.MouseOver() != kResultOk) return false;
+        timers_.Advance(state_.openDelay + 10);
+        return true;
+    }
+
+    GbString Body() const { return Narrow(host_.body); }
+    // The popup's body without the style sheet that every popup document starts with.
+    GbString PopupBody() {
+        if (!host_.Popup().visible) return {};
+        GbString body = Narrow(host_.Popup().body);
+        if (body.Find(state_.pageHeader) == 0) body.Delete(0, state_.pageHeader.Length());
+        return body;
+    }
+    FakeHost& Host() { return host_; }
+
+private:
+    RenderState& state_;
+    FakeHost host_;
+    ManualTimerService timers_;
+    Cqlx control_;
+};
+
+// "on=KEY", "tag=SUP", "href=40001", "id=...", "text=...", "title=..."; a lone word is a href.
+bool ParseElement(const std::vector<GbString>& args, ElementSpec& spec, GbString& pageKey) {
+    for (const GbString& arg : args) {
+        const int equals = arg.Find("=");
+        const GbString name(equals < 0 ? GbString() : GbString(arg.Slice(0, equals)));
+        const GbString value(equals < 0 ? arg : GbString(arg.Slice(equals + 1)));
+        if (equals < 0 || name == "href") {
+            spec.href = value;
+        } else if (name == "on") {
+            pageKey = value;
+        } else if (name == "tag") {
+            spec.tag.clear();
+            for (char c : value.str()) spec.tag += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        } else if (name == "id") {
+            spec.id = value;
+        } else if (name == "text") {
+            spec.text = value;
+        } else if (name == "title") {
+            spec.title = value;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunPage(const GbString& installDir, std::vector<GbString> words) {
+    std::optional<int> layout;
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == "--layout") {
+            layout = std::atoi(words[i + 1].str().c_str());
+            words.erase(words.begin() + static_cast<std::ptrdiff_t>(i),
+                        words.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            break;
+        }
+    }
+    if (words.empty()) return 2;
+    RenderState state;
+    if (!LoadWithIndexes(installDir, state)) return 1;
+    if (layout) state.readModel = *layout;
+    PageRenderer renderer(state);
+    const bool accepted = renderer.Open(words);
+    const GbString body = renderer.Body();
+    PrintLine(body);
+    if (!accepted || body.IsEmpty()) {
+        std::fputs("quillax-cli: the page is empty\n", stderr);
+        return 1;
+    }
+    return 0;
+}
+
+int RunPopup(const GbString& installDir, const std::vector<GbString>& args) {
+    ElementSpec spec;
+    GbString pageKey;
+    if (!ParseElement(args, spec, pageKey)) return 2;
+    RenderState state;
+    if (!LoadWithIndexes(installDir, state)) return 1;
+    PageRenderer renderer(state);
+    if (!pageKey.IsEmpty()) renderer.Open({pageKey});
+    const bool accepted = renderer.Hover(spec);
+    const GbString body = renderer.PopupBody();
+    PrintLine(body);
+    if (!accepted || body.IsEmpty()) {
+        std::fputs("quillax-cli: no popup\n", stderr);
+        return 1;
+    }
+    return 0;
+}
+
+// An element of a page as the page builders write it: "<tag name=value ...>inner</tag>".
+struct FoundElement {
+    std::vector<std::pair<std::string, GbString>> attributes;  // names in lower case
+    GbString inner;
+
+    bool Has(std::string_view name) const {
+        for (const auto& a : attributes) {
+            if (a.first == name) return true;
+        }
+        return false;
+    }
+    GbString Get(std::string_view name) const {
+        for (const auto& a : attributes) {
+            if (a.first == name) return a.second;
+        }
+        return {};
+    }
+};
+
+// The attributes of the opening tag whose name ends at html[at]; values quoted or not.
+void ReadAttributes(std::string_view head, FoundElement& element) {
+    std::size_t i = 0;
+    while (i < head.size()) {
+        while (i < head.size() && head[i] == ' ') ++i;
+        std::string name;
+        while (i < head.size() && head[i] != '=' && head[i] != ' ') {
+            const char c = head[i++];
+            name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        }
+        GbString value;
+        if (i < head.size() && head[i] == '=') {
+            ++i;
+            const char quote = i < head.size() && (head[i] == '"' || head[i] == '\'') ? head[i] : ' ';
+            if (quote != ' ') ++i;
+            std::size_t stop = head.find(quote, i);
+            if (stop == std::string_view::npos) stop = head.size();
+            value = GbString(head.substr(i, stop - i));
+            i = stop + 1;
+        }
+        if (!name.empty()) element.attributes.emplace_back(name, value);
+    }
+}
+
+// The first element of a tag (lower case, as the page builders write it) that the test accepts.
+template <typename Test>
+std::optional<FoundElement> FindElement(const GbString& html, std::string_view tag, Test test) {
+    const std::string open = "<" + std::string(tag);
+    const std::string close = "</" + std::string(tag) + ">";
+    for (int at = html.Find(open); at >= 0; at = html.Find(open, at + 1)) {
+        const int nameEnd = at + static_cast<int>(open.size());
+        const char after = static_cast<char>(html.GetAt(nameEnd));
+        if (after != ' ' && after != '>') continue;
+        const int end = html.Find(">", nameEnd);
+        const int innerEnd = end < 0 ? -1 : html.Find(close, end);
+        if (innerEnd < 0) break;
+        FoundElement element;
+        ReadAttributes(html.Slice(nameEnd, end - nameEnd), element);
+        element.inner = GbString(html.Slice(end + 1, innerEnd - end - 1));
+        if (test(element)) return element;
+    }
+    return std::nullopt;
+}
+
+// The element a page shows, as the popup of its kind wants it.
+ElementSpec SpecOf(const std::optional<FoundElement>& found, std::string_view tag) {
+    ElementSpec spec;
+    spec.tag = std::string(tag);
+    if (!found) return spec;
+    if (found->Has("href")) spec.href = found->Get("href");
+    spec.id = found->Get("id");
+    spec.title = found->Get("title");
+    spec.text = found->inner;
+    return spec;
+}
+
+// A date of the six-day plan whose plan day (2) the sample's study modules hold.
+constexpr char kSampleDate[] = "2000-02-17";
+constexpr char kSamplePlanDay[] = "002";
+
+int RunPages(const GbString& installDir) {
+    RenderState state;
+    if (!LoadWithIndexes(installDir, state)) return 1;
+    int failures = 0;
+    const auto report = [&failures](std::string_view kind, const GbString& html, bool ok) {
+        ok = ok && !html.IsEmpty();
+        if (!ok) ++failures;
+        std::printf("%-40s %8d bytes  %s\n", std::string(kind).c_str(), html.Length(),
+                    ok ? "ok" : "FAILED");
+    };
+    // What a page shows of its own: without the back and forward links and the spacer that
+    // every page gets (a page of a missing module entry holds only those).
+    const auto content = [&state](GbString body) {
+        if (!state.linkControl.IsEmpty() && body.Find(state.linkControl) == 0) {
+            body.Delete(0, state.linkControl.Length());
+        }
+        const int spacer = body.ReverseFind("<div style='height:");
+        if (spacer >= 0 && body.Find("</div>", spacer) + 6 == body.Length()) body.SetLength(spacer);
+        return body;
+    };
+    const auto page = [&](std::string_view kind, const std::vector<GbString>& words,
+                          int layout = -1) {
+        RenderState run;
+        if (!Load(installDir, run)) return GbString();
+        if (layout >= 0) run.readModel = layout;
+        PageRenderer renderer(run);
+        const bool accepted = renderer.Open(words);
+        const GbString body = renderer.Body();
+        report(kind, content(body), accepted);
+        return body;
+    };
+    const auto popup = [&](std::string_view kind, const GbString& on, const ElementSpec& spec) {
+        RenderState run;
+        if (!Load(installDir, run)) return;
+        PageRenderer renderer(run);
+        if (!on.IsEmpty()) renderer.Open({on});
+        const bool accepted = renderer.Hover(spec);
+        report(kind, renderer.PopupBody(), accepted);
+    };
+
+    std::puts("Pages");
+    const GbString chapter = page("chapter 01001", {"01001"});
+    page("chapter 40002 at verse 3", {"40002", "3"});
+    page("psalm 19001", {"19001"});
+    page("chapter, layout 0 (READMODEL=0)", {"40001"}, 0);
+    page("chapter, layout 1 (a verse a line)", {"40001"}, 1);
+    page("chapter, layout 2 (parallel versions)", {"40001"}, 2);
+    page("chapter, layout 9999 (parallel versions)", {"40001"}, 9999);
+    page("book introduction 0100000", {"0100000"});
+    page("devotional amberly#002", {"amberly#002"});
+    page("study-module link zendri#001", {"zendri#001"});
+    page("dictionary link rovask#001", {"rovask#001"});
+    page("about page 0000000", {"0000000"});
+    page("reading calendar (six-day plan)", {"calendar", kSampleDate});
+    page("reading calendar (daily plan)", {"calendar", "+2004-02-03"});
+    page("day page: study notes", {"notes", kSampleDate});
+    page("day page: outline (Oblix)", {"outline", kSampleDate});
+    page("outline link oblix#002", {"oblix#002"});
+    page("picture page TU01", {"map", "01"});
+    page("picture page TU12", {"map", "12"});
+    page("word search", {"search", state.lastSearch.IsEmpty() ? GbString("神") : state.lastSearch});
+
+    std::puts("Popups");
+    // Each popup is of an element that one of the pages above shows.
+    const auto hrefIs = [](std::string_view text) {
+        return [text](const FoundElement& e) { return e.Get("href") == text; };
+    };
+    const auto chapterLink = [](const FoundElement& e) {
+        const GbString href = e.Get("href");
+        return href.Length() == 5 && IsChapterKey(href, false) != 0 && !e.inner.IsEmpty() &&
+               e.inner.Find("章") < 0 && e.inner.Find("卷") < 0 && e.inner.Find("篇") < 0;
+    };
+    const auto any = [](const FoundElement&) { return true; };
+    const auto withId = [](const FoundElement& e) { return e.Has("id"); };
+    const GbString calendar = [&] {
+        RenderState run;
+        if (!Load(installDir, run)) return GbString();
+        PageRenderer renderer(run);
+        renderer.Open({GbString("calendar"), GbString(kSampleDate)});
+        return renderer.Body();
+    }();
+    popup("verse text (chain reference)", "01001", SpecOf(FindElement(chapter, "a", chapterLink), "A"));
+    popup("footnote references", "01001", SpecOf(FindElement(chapter, "sup", withId), "SUP"));
+    popup("text-fix note (bold)", "01001", SpecOf(FindElement(chapter, "b", any), "B"));
+    popup("text-fix note (underlined)", "01001", SpecOf(FindElement(chapter, "u", any), "U"));
+    // The daily plan's calendar links the study modules of its days; the links are taken
+    // from it and pointed at the plan day that the sample holds.
+    const GbString dailyCalendar = [&] {
+        RenderState run;
+        if (!Load(installDir, run)) return GbString();
+        PageRenderer renderer(run);
+        renderer.Open({GbString("calendar"), "+" + GbString(kSampleDate)});
+        return renderer.Body();
+    }();
+    ElementSpec devotionalLink = SpecOf(FindElement(dailyCalendar, "a", hrefIs("amberly")), "A");
+    devotionalLink.id = GbString(kSamplePlanDay);
+    popup("devotional entry", "", devotionalLink);
+    ElementSpec notesLink = SpecOf(FindElement(dailyCalendar, "a", hrefIs("zendri")), "A");
+    notesLink.id = GbString(kSamplePlanDay);
+    popup("study-note entry", "", notesLink);
+    const GbString devotional = page("(devotional page for its links)", {"amberly#002"});
+    popup("module entry (dictionary)", "",
+          SpecOf(FindElement(devotional, "a", [](const FoundElement& e) {
+                     return e.Get("href").Find("rovask#") == 0;
+                 }), "A"));
+    popup("reading wheel", "", SpecOf(FindElement(calendar, "a", [](const FoundElement& e) {
+                                          return e.Get("class") == "today";
+                                      }), "A"));
+    // The first picture of the first picture table.
+    ElementSpec picture;
+    picture.href = "tu01" + GbString(PictureTable(state, "01").Slice(0, 4));
+    popup("picture", "", picture);
+
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
 }
 
 // ---- the full report ---------------------------------------------------------------------------
@@ -457,6 +889,20 @@ int Run(int argc, char** argv) {
     if (!args.empty() && args[0] == "brackets") {
         if (args.size() < 3 || args.size() > 4) return usage();
         return RunBrackets(args[1], args[2], args.size() == 4 ? args[3] : GbString("01001"));
+    }
+    if (!args.empty() && args[0] == "page") {
+        if (args.size() < 3) return usage();
+        const int status = RunPage(args[1], std::vector<GbString>(args.begin() + 2, args.end()));
+        return status == 2 ? usage() : status;
+    }
+    if (!args.empty() && args[0] == "popup") {
+        if (args.size() < 3) return usage();
+        const int status = RunPopup(args[1], std::vector<GbString>(args.begin() + 2, args.end()));
+        return status == 2 ? usage() : status;
+    }
+    if (!args.empty() && args[0] == "pages") {
+        if (args.size() != 2) return usage();
+        return RunPages(args[1]);
     }
     if (!args.empty() && args[0] == "key") {
         if (args.size() < 2) return usage();

@@ -60,6 +60,7 @@ struct Configuration {
     std::string bookNameText;        // 330 bytes
     std::vector<std::string> names;  // 66 display names
     std::string tableWidth;          // TABLETDWIDTH item 5, the zendri width placeholder
+    std::vector<std::string> parallelNames;  // EQUATEFILE of the copied bible.ini
 };
 
 std::string MinimalBibleIni(const Configuration& config) {
@@ -116,6 +117,8 @@ Configuration LoadConfiguration(const Options& options, Installation& installati
         }
         const std::vector<std::string> widths = SplitList(ReadConfigValue(text, "TABLETDWIDTH=").view());
         if (widths.size() > 5 && !widths[5].empty()) config.tableWidth = widths[5];
+        config.parallelNames = SplitList(ReadConfigValue(text, "EQUATEFILE=").view());
+        if (options.modulesOnly) return config;
 
         GbString ini(*raw);
         if (!ReplaceConfigValue(ini, "EQUATEFILE=", kParallelModules)) {
@@ -131,7 +134,7 @@ Configuration LoadConfiguration(const Options& options, Installation& installati
                 installation.extraFiles.emplace_back(name, std::move(*bytes));
             }
         }
-    } else {
+    } else if (!options.modulesOnly) {
         installation.bibleIni = MinimalBibleIni(config);
     }
     return config;
@@ -166,9 +169,10 @@ private:
 // abbreviation the engine maps back to the same book.
 class References {
 public:
-    explicit References(const std::string& bookNameText) {
+    References(const std::string& bookNameText, const Options& options) {
         const GbString table(bookNameText);
         for (int book = 1; book <= kBookCount; ++book) {
+            chapters_.push_back(options.KeptChapters(book));
             std::string slot = bookNameText.substr(static_cast<std::size_t>(book - 1) * 5, 4);
             // A one-character abbreviation is padded with "。" in its slot and written alone.
             const bool single = slot.compare(2, 2, kFullStop) == 0;
@@ -181,7 +185,7 @@ public:
                             foundSlot / 5 + 1 == book &&
                             static_cast<unsigned char>(written[0]) >= 0x81;
             abbreviations_.push_back(written);
-            if (ok) referable_.push_back(book);
+            if (ok && chapters_.back() > 0) referable_.push_back(book);
         }
     }
 
@@ -189,6 +193,8 @@ public:
     const std::string& Abbreviation(int book) const {
         return abbreviations_[static_cast<std::size_t>(book - 1)];
     }
+    // Chapters of a book that references may name.
+    int ChapterCount(int book) const { return chapters_[static_cast<std::size_t>(book - 1)]; }
     bool Referable(int book) const {
         return std::find(referable_.begin(), referable_.end(), book) != referable_.end();
     }
@@ -214,7 +220,7 @@ public:
     // Only the chapter and verses ("3:5"), continuing the previous reference's book.
     std::string Continuation(Random& random, int book) const {
         std::string ref;
-        const int chapter = random.Between(1, ChapterCount(book));
+        const int chapter = random.Between(1, std::max(1, ChapterCount(book)));
         AppendNumber(ref, chapter);
         ref += ':';
         AppendVerses(random, ref, book, chapter, true);
@@ -246,6 +252,7 @@ private:
     }
 
     std::vector<std::string> abbreviations_;
+    std::vector<int> chapters_;
     std::vector<int> referable_;
 };
 
@@ -311,14 +318,17 @@ public:
           tessaly_(tessaly),
           corpa_(corpa),
           emendo_(emendo),
-          writeCorpa_(options.mainText) {}
+          writeCorpa_(options.mainText),
+          options_(options) {}
 
     void Run() {
         tessaly_.text.reserve(6u << 20);
         if (writeCorpa_) corpa_.text.reserve(3u << 20);
         for (int book = 1; book <= kBookCount; ++book) {
+            const int chapters = options_.KeptChapters(book);
+            if (chapters == 0) continue;
             Introduction(book);
-            for (int chapter = 1; chapter <= ChapterCount(book); ++chapter) Chapter(book, chapter);
+            for (int chapter = 1; chapter <= chapters; ++chapter) Chapter(book, chapter);
         }
         WriteNotes();
     }
@@ -522,7 +532,7 @@ private:
                 column += refs_.Continuation(random_, lastBook);
             } else {
                 lastBook = refs_.PickBook(random_);
-                column += refs_.Verse(random_, lastBook, random_.Between(1, ChapterCount(lastBook)));
+                column += refs_.Verse(random_, lastBook, random_.Between(1, refs_.ChapterCount(lastBook)));
             }
             column += ']';
         }
@@ -584,6 +594,7 @@ private:
     Module& corpa_;
     Module& emendo_;
     bool writeCorpa_;
+    const Options& options_;
 
     int footnote_ = 0;
     std::vector<WordSpan> words_;
@@ -629,7 +640,8 @@ void WriteDevotional(const Options& options, const References& refs,
     ChineseWriter chinese(random, options.traditionalPerMille);
     std::string& out = amberly.text;
     out += "每日灵修　共352篇\r\n";  // before the first record: belongs to none
-    for (int day = 1; day <= kDevotionalDays; ++day) {
+    const int days = std::min(kDevotionalDays, options.KeptPlanDays());
+    for (int day = 1; day <= days; ++day) {
         BeginRecord(amberly, DayKey(day));
         out += "<h1>第";
         AppendNumber(out, day);
@@ -648,10 +660,13 @@ void WriteDevotional(const Options& options, const References& refs,
     }
 }
 
-std::vector<std::string> DictionaryKeys(Random& random, ChineseWriter& chinese) {
+std::vector<std::string> DictionaryKeys(const Options& options, Random& random,
+                                        ChineseWriter& chinese) {
     TextKeySet set;
     std::vector<std::string> keys;
-    while (static_cast<int>(keys.size()) < kDictionaryEntries) {
+    // A shortened plan keeps the dictionary in proportion (at least a handful of entries).
+    const int entries = std::max(8, kDictionaryEntries * options.KeptPlanDays() / kPlanDays);
+    while (static_cast<int>(keys.size()) < entries) {
         std::string key;
         switch (random.Below(3)) {
         case 0: key = chinese.Word(); break;
@@ -717,7 +732,7 @@ void WriteWheel(const Options& options, const Configuration& config, const Refer
     ChineseWriter chinese(random, 0);
     static const char* const kWeekdays[] = {"一", "二", "三", "四", "五", "六"};
     std::string& out = tidoran.text;
-    for (int day = 1; day <= kPlanDays; ++day) {
+    for (int day = 1; day <= options.KeptPlanDays(); ++day) {
         const std::vector<ChapterRef> reading = PlanReading(day);
         BeginRecord(tidoran, DayKey(day));
         // f0 day, f1 short reading, f2 week, f3 weekday, f4 percentage read, f5 days left
@@ -761,7 +776,7 @@ void WriteOutline(const Options& options, const Configuration& config, const Ref
     Random random = Random::Stream(options.seed, kSaltOblix);
     ChineseWriter chinese(random, 0);
     std::string& out = oblix.text;
-    for (int day = 1; day <= kPlanDays; ++day) {
+    for (int day = 1; day <= options.KeptPlanDays(); ++day) {
         const std::vector<ChapterRef> reading = PlanReading(day);
         BeginRecord(oblix, DayKey(day));
         out += "第";
@@ -813,7 +828,7 @@ void WriteStudyNotes(const Options& options, const Configuration& config, const 
     ChineseWriter chinese(random, options.traditionalPerMille);
     static const char* const kNumerals[] = {"一", "二", "三", "四", "五", "六", "七", "八"};
     std::string& out = zendri.text;
-    for (int day = 1; day <= kPlanDays; ++day) {
+    for (int day = 1; day <= options.KeptPlanDays(); ++day) {
         const std::string key = DayKey(day);
         out += key;
         out += ":=\r\n";
@@ -855,6 +870,7 @@ void WriteTranslation(const Options& options, std::uint64_t salt, bool formal, M
     out.reserve(5u << 20);
     for (int index = 0; index < kTotalChapters; ++index) {
         const ChapterRef at = ChapterAt(index);
+        if (at.chapter > options.KeptChapters(at.book)) continue;
         const std::string key = ChapterKey(at.book, at.chapter);
         out += key;
         out += ":=\n";
@@ -873,6 +889,15 @@ void WriteTranslation(const Options& options, std::uint64_t salt, bool formal, M
 }  // namespace
 
 // --- public -------------------------------------------------------------------------------------
+
+int Options::KeptChapters(int book) const {
+    if (book < 1 || book > kBookCount) return 0;
+    if (!books.empty() && std::find(books.begin(), books.end(), book) == books.end()) return 0;
+    const int all = ChapterCount(book);
+    return chaptersPerBook > 0 ? std::min(all, chaptersPerBook) : all;
+}
+
+int Options::KeptPlanDays() const { return planDays > 0 ? std::min(planDays, kPlanDays) : kPlanDays; }
 
 const Record* Module::FindRecord(std::string_view key) const {
     for (const Record& record : records) {
@@ -898,7 +923,7 @@ std::size_t Installation::TotalBytes() const {
 Installation Generate(const Options& options) {
     Installation installation;
     const Configuration config = LoadConfiguration(options, installation);
-    const References refs(config.bookNameText);
+    const References refs(config.bookNameText, options);
 
     // In the order of the set-up tool's module table.
     Module corpa = NewModule("sys\\Corpa", "sys/corpa.txt", "=", true);
@@ -911,12 +936,23 @@ Installation Generate(const Options& options) {
     Module zendri = NewModule("sys\\zendri", "sys/zendri.txt", ":=", false);
     Module niv = NewModule("usr\\niv", "usr/niv.txt", ":=", false);
     Module nasb = NewModule("usr\\nasb", "usr/nasb.txt", ":=", false);
+    if (options.modulesOnly) {
+        // The translations stand in for the ones the configuration names ("usr\\kjv" is
+        // written to "usr/kjv.txt").
+        Module* parallel[] = {&niv, &nasb};
+        for (std::size_t i = 0; i < 2 && i < config.parallelNames.size(); ++i) {
+            std::string fileName = config.parallelNames[i];
+            std::replace(fileName.begin(), fileName.end(), '\\', '/');
+            parallel[i]->name = config.parallelNames[i];
+            parallel[i]->fileName = fileName + ".txt";
+        }
+    }
 
     if (!refs.Empty()) {
         ChainWriter(options, config, refs, tessaly, corpa, emendo).Run();
         Random dictionaryRandom = Random::Stream(options.seed, kSaltRovask);
         ChineseWriter dictionaryChinese(dictionaryRandom, options.traditionalPerMille);
-        const std::vector<std::string> keys = DictionaryKeys(dictionaryRandom, dictionaryChinese);
+        const std::vector<std::string> keys = DictionaryKeys(options, dictionaryRandom, dictionaryChinese);
         WriteWheel(options, config, refs, tidoran);
         WriteOutline(options, config, refs, oblix);
         WriteDevotional(options, refs, keys, amberly);
@@ -948,7 +984,8 @@ bool Write(const Installation& installation, const std::string& outDir, std::str
     for (const char* sub : {"sys", "usr"}) {
         if (!platform::MakeDirectories(cfg + sub)) return fail("cannot create " + cfg + sub);
     }
-    if (!platform::WriteWholeFile(cfg + "bible.ini", installation.bibleIni)) {
+    if (!installation.bibleIni.empty() &&
+        !platform::WriteWholeFile(cfg + "bible.ini", installation.bibleIni)) {
         return fail("cannot write " + cfg + "bible.ini");
     }
     for (const auto& file : installation.extraFiles) {

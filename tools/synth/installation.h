@@ -40,6 +40,21 @@ struct Options {
     // Nouns per 1000 written as traditional-character words outside GB2312, whose trail bytes
     // are ASCII marks ("@", "\", "|", "^", "{", "`" ...). 0 keeps all text within GB2312.
     int traditionalPerMille = 4;
+
+    // A smaller installation, such as the sample one that is kept with the sources: only these
+    // books (empty: all 66), at most this many chapters of each (0: all), and the plan-day
+    // modules (reading wheel, outline, study notes, devotional) for the first planDays days
+    // (0: all 478; the dictionary shrinks with them). References point into kept chapters only.
+    std::vector<int> books;
+    int chaptersPerBook = 0;
+    int planDays = 0;
+    // Write the text modules only and leave bible.ini and its companions where they are; the
+    // parallel translations take the names that the configuration's EQUATEFILE gives them.
+    bool modulesOnly = false;
+
+    // Chapters of a book that the installation holds (0 for a book left out), and plan days.
+    int KeptChapters(int book) const;
+    int KeptPlanDays() const;
 };
 
 // One record of a module: its key, as the engine asks for it, and the bytes that the module
@@ -67,7 +82,7 @@ struct Module {
 };
 
 struct Installation {
-    std::string bibleIni;
+    std::string bibleIni;       // empty with Options::modulesOnly: nothing is written
     bool bibleIniCopied = false;  // taken from Options::configSource
     // Further files of the configuration directory: name and bytes (bible.css, quillets.js).
     std::vector<std::pair<std::string, std::string>> extraFiles;
@@ -81,7 +96,7 @@ struct Installation {
 // Builds the installation in memory.
 Installation Generate(const Options& options);
 
-// Writes it below outDir: outDir/cfg/... Index files (.inx) left from an earlier run beside a
+// Writes it below outDir: outDir/cfg/... (only the modules with Options::modulesOnly) Index files (.inx) left from an earlier run beside a
 // module that is written are removed, so no index can describe another text. False with a
 // message in *error when a directory or file cannot be written.
 bool Write(const Installation& installation, const std::string& outDir, std::string* error);

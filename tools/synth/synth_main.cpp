@@ -1,6 +1,7 @@
 // quillax-synth: writes a full-size synthetic installation for benchmarks and stress tests.
 //
 //   quillax-synth OUTDIR [--seed N] [--config DIR] [--no-main-text] [--traditional N]
+//                 [--books LIST] [--chapters N] [--days N] [--modules-only]
 //
 // OUTDIR/cfg receives bible.ini (copied from DIR, by default the repository's sample
 // configuration) and the text modules below sys/ and usr/. The same seed gives the same bytes.
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "tools/synth/installation.h"
@@ -22,12 +24,19 @@ namespace {
 void Usage() {
     std::fputs(
         "usage: quillax-synth OUTDIR [--seed N] [--config DIR] [--no-main-text] [--traditional N]\n"
+        "                     [--books LIST] [--chapters N] [--days N] [--modules-only]\n"
         "  writes a full-size synthetic installation into OUTDIR/cfg\n"
         "  --seed N         seed of the generated texts (default 1)\n"
         "  --config DIR     folder with the bible.ini to copy (default: the sample configuration)\n"
         "  --no-main-text   leave out sys/corpa.txt (the set-up tool derives it)\n"
         "  --traditional N  nouns per 1000 written in traditional characters outside GB2312\n"
-        "                   (default 4; 0 keeps the text within GB2312)\n",
+        "                   (default 4; 0 keeps the text within GB2312)\n"
+        "  --books LIST     only these books, numbers 1-66 separated by \",\" (default: all)\n"
+        "  --chapters N     at most N chapters of each book (default: all)\n"
+        "  --days N         plan-day modules for the first N plan days only (default: all 478)\n"
+        "  --modules-only   write the text modules only, not bible.ini, bible.css, quillets.js;\n"
+        "                   the parallel translations take the names of the configuration's\n"
+        "                   EQUATEFILE (for an installation whose configuration already exists)\n",
         stderr);
 }
 
@@ -36,6 +45,27 @@ bool ParseNumber(const char* text, unsigned long long& value) {
     char* end = nullptr;
     value = std::strtoull(text, &end, 10);
     return end != nullptr && *end == '\0';
+}
+
+// "1,19,40,66": book numbers 1-66, each at most once.
+bool ParseBooks(const char* text, std::vector<int>& books) {
+    books.clear();
+    std::string item;
+    const std::string all = std::string(text == nullptr ? "" : text) + ",";
+    for (char c : all) {
+        if (c != ',') {
+            item += c;
+            continue;
+        }
+        unsigned long long book = 0;
+        if (!ParseNumber(item.c_str(), book) || book < 1 || book > 66) return false;
+        for (int kept : books) {
+            if (kept == static_cast<int>(book)) return false;
+        }
+        books.push_back(static_cast<int>(book));
+        item.clear();
+    }
+    return !books.empty();
 }
 
 int Run(int argc, char** argv) {
@@ -56,6 +86,18 @@ int Run(int argc, char** argv) {
                    number <= 1000) {
             options.traditionalPerMille = static_cast<int>(number);
             ++i;
+        } else if (arg == "--books" && i + 1 < argc && ParseBooks(argv[i + 1], options.books)) {
+            ++i;
+        } else if (arg == "--chapters" && i + 1 < argc && ParseNumber(argv[i + 1], number) &&
+                   number >= 1 && number <= 150) {
+            options.chaptersPerBook = static_cast<int>(number);
+            ++i;
+        } else if (arg == "--days" && i + 1 < argc && ParseNumber(argv[i + 1], number) &&
+                   number >= 1 && number <= 478) {
+            options.planDays = static_cast<int>(number);
+            ++i;
+        } else if (arg == "--modules-only") {
+            options.modulesOnly = true;
         } else if (arg == "-h" || arg == "--help") {
             Usage();
             return 0;
@@ -88,8 +130,11 @@ int Run(int argc, char** argv) {
     using Ms = std::chrono::duration<double, std::milli>;
 
     const std::string cfg = quillax::synth::ConfigDirectory(outDir);
-    std::printf("%-28s %10zu bytes%s\n", (cfg + "bible.ini").c_str(), installation.bibleIni.size(),
-                installation.bibleIniCopied ? "  (copied)" : "  (minimal)");
+    if (!installation.bibleIni.empty()) {
+        std::printf("%-28s %10zu bytes%s\n", (cfg + "bible.ini").c_str(),
+                    installation.bibleIni.size(),
+                    installation.bibleIniCopied ? "  (copied)" : "  (minimal)");
+    }
     for (const auto& module : installation.modules) {
         std::printf("%-28s %10zu bytes %6zu records\n", (cfg + module.fileName).c_str(),
                     module.text.size(), module.records.size());
