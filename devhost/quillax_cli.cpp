@@ -297,14 +297,7 @@ public:
           control_(state, [this](RenderState& s) { return MakeFakePopupWindow(s, host_); }) {
         state.events.timers = &timers_;
         state.events.sleep = [](int) {};
-        host_.event.screenWidth = 1024;
-        host_.event.screenHeight = 768;
-        host_.cursorX = 200;
-        host_.cursorY = 150;
-        host_.maxCharWidth = 16;
-        host_.bodyOffsetHeight = 600;
-        host_.url = u"file:///quillax/host.htm";
-        host_.Popup().contentHeight = 120;
+        PrepareSmallDesktop(host_);
         control_.init(&host_, u"");
     }
 

@@ -233,6 +233,21 @@ std::string_view RestOf(std::string_view line) {
     return line.substr(i, end - i);
 }
 
+}  // namespace
+
+void PrepareSmallDesktop(FakeHost& host) {
+    host.event.screenWidth = 1024;
+    host.event.screenHeight = 768;
+    host.cursorX = 200;
+    host.cursorY = 150;
+    host.maxCharWidth = 16;
+    host.bodyOffsetHeight = 600;
+    host.url = u"file:///quillax/host.htm";
+    host.Popup().contentHeight = 120;
+}
+
+namespace {
+
 class Session {
 public:
     explicit Session(RenderState& state)
@@ -241,14 +256,7 @@ public:
         state.events.timers = &timers_;
         // The waits for the engine pass without sleeping.
         state.events.sleep = [](int) {};
-        host_.event.screenWidth = 1024;
-        host_.event.screenHeight = 768;
-        host_.cursorX = 200;
-        host_.cursorY = 150;
-        host_.maxCharWidth = 16;
-        host_.bodyOffsetHeight = 600;
-        host_.url = u"file:///quillax/host.htm";
-        host_.Popup().contentHeight = 120;
+        PrepareSmallDesktop(host_);
         control_.init(&host_, u"");
         host_.ClearLog();
     }

@@ -36,11 +36,18 @@
 
 namespace quillax {
 
+class FakeHost;
+
 // Plays script against a fresh FakeHost with one control of state (which should hold a loaded
 // installation; a language switch writes its bible.ini). Appends the transcript to output.
 // Returns 0 when every line was understood, 2 when some were not (they are reported in the
 // transcript and skipped).
 int RunInteractionScript(RenderState& state, std::string_view script, std::string& output);
+
+// Gives an in-memory host page the settings of a small desktop that scripts and page renderings
+// assume: screen 1024 x 768, the mouse at (200, 150), a 16-pixel font, a 600-pixel body, a
+// popup whose content is 120 pixels high.
+void PrepareSmallDesktop(FakeHost& host);
 
 // Loads the installation of a directory into a fresh state; false when there is none.
 using InstallationLoader = std::function<bool(const GbString& installDir, RenderState& state)>;
