@@ -12,58 +12,20 @@
 #include "platform/program_location.h"
 #include "platform/registry.h"
 #include "setup/driver.h"
+#include "setup/posix/envoke_program.h"
 #include "setup/setup_test_support.h"
 
 namespace quillax {
 namespace {
 
 using testsupport::ChapterRecord;
+using testsupport::ProgramRun;
+using testsupport::Quoted;
+using testsupport::SystemForm;
+using testsupport::RunEnvokeProgram;
 using testsupport::TempDirectory;
 using testsupport::TempInstallation;
 using testsupport::TextRecord;
-
-std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs envoke (built beside this test program) in directory with the arguments, each given as
-// one argument of the program.
-ProgramRun RunEnvokeProgram(const std::string& directory, std::initializer_list<std::string> arguments) {
-    std::string command = "cd " + Quoted(SystemForm(directory)) + " && " +
-                          Quoted(SystemForm(platform::ProgramDirectory()) + "/envoke");
-    for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
-    }
-    ProgramRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 std::string Utf8(std::string_view gbk) { return platform::GbkToUtf8(gbk); }
 
@@ -74,7 +36,7 @@ TEST(EnvokeProgram, IndexModeWritesTheIndexesAndReportsOnStandardOutput) {
     install.Write("usr\\days.txt", "one\r\ntwo\r\n");
 
     // Options with "/" and any case; paths with "/" stay paths.
-    const ProgramRun run = RunEnvokeProgram(install.Config(), {"sys/zendri", "USR\\niv", "/:="});
+    const ProgramRun run = RunEnvokeProgram(install.Config(), "", {"sys/zendri", "USR\\niv", "/:="});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(install.Read("sys\\zendri.inx"),
               ChapterRecord(1001, 9) + std::string("\xFE\xFD:=", 4) + testsupport::Le32(23) + TextRecord("", 23));
@@ -85,7 +47,7 @@ TEST(EnvokeProgram, IndexModeWritesTheIndexesAndReportsOnStandardOutput) {
     EXPECT_NE(run.output.find("sys/zendri"), std::string::npos) << run.output;
 
     // Quiet: nothing on standard output. The empty marker with the line flag is "-" + "line".
-    const ProgramRun quiet = RunEnvokeProgram(install.Root(), {"-q", "usr/days", "-line"});
+    const ProgramRun quiet = RunEnvokeProgram(install.Root(), "", {"-q", "usr/days", "-line"});
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.output, "");
     // The marker "line" itself is searched; no line holds it.
@@ -94,14 +56,14 @@ TEST(EnvokeProgram, IndexModeWritesTheIndexesAndReportsOnStandardOutput) {
 
 TEST(EnvokeProgram, ShowsTheUsageAndTheMissingFilesMessage) {
     TempInstallation install;
-    const ProgramRun help = RunEnvokeProgram(install.Config(), {"-HELP"});
+    const ProgramRun help = RunEnvokeProgram(install.Config(), "", {"-HELP"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.output, "[Orvane]\n" + Utf8(kUsageText) + "\n");
 
     // Nowhere near an installation and nothing registered: the message shows despite "-q".
     ASSERT_TRUE(platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, "Software\\quillax"));
     TempDirectory elsewhere;
-    const ProgramRun lost = RunEnvokeProgram(elsewhere.Path(), {"-q"});
+    const ProgramRun lost = RunEnvokeProgram(elsewhere.Path(), "", {"-q"});
     EXPECT_EQ(lost.exitCode, 0);
     EXPECT_EQ(lost.output, "[Orvane]\n" + Utf8(kMissingFilesMessage) + "\n");
 }

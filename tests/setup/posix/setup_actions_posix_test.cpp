@@ -21,6 +21,7 @@
 #include "setup/environment_install.h"
 #include "setup/fonts.h"
 #include "setup/locale_table.h"
+#include "setup/posix/envoke_program.h"
 #include "setup/setup_test_support.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall.h"
@@ -31,23 +32,12 @@ namespace {
 
 using platform::RegistryRoot;
 using testsupport::CurrentDirectoryGuard;
+using testsupport::ProgramRun;
+using testsupport::Quoted;
+using testsupport::RunEnvokeProgram;
+using testsupport::SystemForm;
 using testsupport::TempDirectory;
 using testsupport::TempInstallation;
-
-std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
 std::string Utf8(std::string_view gbk) { return platform::GbkToUtf8(gbk); }
 
@@ -379,36 +369,6 @@ TEST(DeleteTreeOnLinux, RemovesALinkButNotWhatItPointsTo) {
 }
 
 // ---- the program --------------------------------------------------------------------------------
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs envoke (built beside this test program) in directory with the arguments and the
-// environment assignments given.
-ProgramRun RunEnvokeProgram(const std::string& directory, const std::string& environment,
-                            std::initializer_list<std::string> arguments) {
-    std::string command = "cd " + Quoted(SystemForm(directory)) + " && " + environment + " " +
-                          Quoted(SystemForm(platform::ProgramDirectory()) + "/envoke");
-    for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
-    }
-    command += " </dev/null";
-    ProgramRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 TEST(EnvokeActions, InstallationRunMakesShortcutsAndPlacesFonts) {
     TempInstallation install;

@@ -1,0 +1,62 @@
+// Running the built envoke program from the Linux tests: paths, shell quoting and the run.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+#include "platform/program_location.h"
+
+namespace quillax::testsupport {
+
+// A program path in the system's form ("\" becomes "/").
+inline std::string SystemForm(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+// Text as one word of the shell.
+inline std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs envoke (built beside this test program) in directory, with the environment assignments
+// given ("NAME=value ..." or empty) and each argument as one argument of the program; standard
+// input is empty.
+inline ProgramRun RunEnvokeProgram(const std::string& directory, const std::string& environment,
+                                   std::initializer_list<std::string> arguments) {
+    std::string command = "cd " + Quoted(SystemForm(directory)) + " && " + environment + " " +
+                          Quoted(SystemForm(platform::ProgramDirectory()) + "/envoke");
+    for (const std::string& argument : arguments) {
+        command += " " + Quoted(argument);
+    }
+    command += " </dev/null";
+    ProgramRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        run.output.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+}  // namespace quillax::testsupport
