@@ -214,6 +214,7 @@ bool SongPlayer::RewindTracks() {
     converterStatus_ = 0;
     atStart_ = true;
     eventsWritten_ = 0;
+    roundMicros_ = 0;
     return true;
 }
 
@@ -504,8 +505,11 @@ int SongPlayer::FillBuffer(bool reset, StreamBuffer& buffer) {
         ReleaseEventData();
     }
     if ((converterStatus_ & kStatusDone) != 0) {
-        // A song that wrote nothing in a whole pass would loop on empty buffers for ever.
-        if (!looping_ || eventsWritten_ == 0) return kConvertDone;
+        // A song that wrote nothing in a whole pass would loop on empty buffers for ever, and
+        // one that lasts (next to) no time would loop at one instant for ever.
+        if (!looping_ || eventsWritten_ == 0 || roundMicros_ < kMinimumRoundMicros) {
+            return kConvertDone;
+        }
         if (!RewindTracks()) {
             converterStatus_ = kStatusStuck;
             return kConvertStuck;
@@ -637,6 +641,23 @@ void SongPlayer::WriteStreamEvent(StreamBuffer& buffer, std::uint32_t delta, std
     PutLittle32(at + 8, word);
     buffer.bytesRecorded += platform::kMidiShortEventSize;
     ++eventsWritten_;
+    if (roundMicros_ < kMinimumRoundMicros && delta != 0) {
+        // The delta's length at the tempo in force (a tempo event takes effect after its
+        // own delta), as the stream plays it.
+        const std::uint64_t tempo = tempo_ != 0 ? tempo_ : platform::kMidiDefaultTempo;
+        const auto division = static_cast<std::uint32_t>(division_);
+        if ((division & 0x8000) == 0) {
+            if (division != 0) roundMicros_ += std::uint64_t{delta} * tempo / division;
+        } else {
+            // SMPTE: frames per second (a negative byte) times ticks per frame.
+            const auto frames = static_cast<std::uint64_t>(
+                -static_cast<int>(static_cast<std::int8_t>(division >> 8)));
+            const std::uint64_t ticksPerSecond = frames * (division & 0xFF);
+            if (ticksPerSecond != 0) {
+                roundMicros_ += std::uint64_t{delta} * 1000000 / ticksPerSecond;
+            }
+        }
+    }
 }
 
 // Places the pending event in the buffer. The current tick moves to the event's tick only when

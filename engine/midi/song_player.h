@@ -56,6 +56,10 @@ public:
     static constexpr std::uint32_t kBufferMilliseconds = 60;
     static constexpr int kStopWaitMilliseconds = 2000;
     static constexpr std::uint32_t kTempoMultiplier = 100;
+    // A looping song must last at least this long (microseconds) per round; a shorter one,
+    // such as a song whose events all stand at tick 0, would replay for ever at one instant
+    // and keep the MIDI thread busy, so it plays once.
+    static constexpr std::uint64_t kMinimumRoundMicros = 1000;
 
     // Plays through streams of `opener`: the system's MIDI mapper unless told otherwise.
     explicit SongPlayer(platform::MidiStreamOpener opener = platform::SystemMidiStreamOpener());
@@ -187,6 +191,9 @@ private:
     bool atStart_ = false;          // no event converted since the tracks were rewound
     bool queuedFromStart_ = false;  // the set-up buffers begin at the start of the song
     std::uint32_t eventsWritten_ = 0;  // stream events written since the tracks were rewound
+    // Music written since the tracks were rewound, in microseconds (counted up to
+    // kMinimumRoundMicros only).
+    std::uint64_t roundMicros_ = 0;
 };
 
 }  // namespace quillax

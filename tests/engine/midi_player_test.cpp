@@ -335,6 +335,22 @@ TEST(SongPlayerConvert, ShortSongQueuesOneBufferAndLoopsWithDeltasFromZero) {
     }
 }
 
+TEST(SongPlayerConvert, LoopingSongWithoutDurationPlaysOnce) {
+    // Every event at tick 0: a round takes no time, so looping it would replay for ever at one
+    // instant. It plays once and ends like a song that does not loop.
+    const Bytes song = Cat({Header(0, 1, 480),
+                            TrackChunk(TrackBody({{0, TempoMeta(500000)},
+                                                  {0, NoteOn(0, 60, 90)},
+                                                  {0, NoteOn(0, 60, 0)}}))});
+    Rig rig(song);
+    ASSERT_TRUE(rig.Load());
+    ASSERT_TRUE(rig.player.Play(true));
+    for (int i = 0; i < 10 && rig.log->CompleteOne(); ++i) {
+    }
+    EXPECT_FALSE(rig.player.IsPlaying());
+    EXPECT_LT(rig.log->queued.size(), 4u);
+}
+
 // A song long enough for many buffers: a tempo at 0, a note every 40 ticks.
 Bytes LongSong(std::uint32_t tempo, std::uint32_t lastTick = 2000) {
     std::vector<TimedEvent> events = {{0, TempoMeta(tempo)}};
