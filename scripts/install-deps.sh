@@ -21,7 +21,7 @@ packages=(
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
   diatheke sword-text-kjv
   # fuzzing
-  clang
+  clang libclang-rt-14-dev
 )
 
 say() { echo "install-deps: $*"; }

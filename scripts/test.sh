@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test:
 #
-#   scripts/test.sh [PRESET...]      (default: native asan win32)
+#   scripts/test.sh [STAGE...]       (default: native asan win32 tsan fuzz)
 #
 # 1. installs missing packages (scripts/install-deps.sh; skipped with QUILLAX_SKIP_DEPS=1),
 # 2. for each preset: configure, build, ctest. `native` is the Linux release build, `asan` the
 #    Linux debug build under AddressSanitizer and UndefinedBehaviorSanitizer (any finding fails),
 #    `win32` the MinGW cross build whose tests run under Wine in a fresh Wine prefix.
+# 3. `tsan`: the engine tests of the threaded parts (song player, MIDI device, timers) built and
+#    run under ThreadSanitizer; any report fails. `fuzz`: the libFuzzer targets built with clang
+#    in build/fuzz, each run for 30 s on its committed corpus (scripts/fuzz.sh runs them longer);
+#    a finding fails and is kept in build/fuzz/findings.
 #
 # Stops at the first failure and says which step failed. Build logs are kept in build/logs.
 set -euo pipefail
@@ -17,14 +21,16 @@ cd "$repo_root"
 jobs=${QUILLAX_JOBS:-2}
 presets=("$@")
 if [[ ${#presets[@]} -eq 0 ]]; then
-  presets=(native asan win32)
+  presets=(native asan win32 tsan fuzz)
 fi
 for preset in "${presets[@]}"; do
   case $preset in
-    native|native-debug|asan|win32) ;;
-    *) echo "test.sh: unknown preset '$preset' (native, native-debug, asan, win32)" >&2; exit 2 ;;
+    native|native-debug|asan|win32|tsan|fuzz) ;;
+    *) echo "test.sh: unknown stage '$preset' (native, native-debug, asan, win32, tsan, fuzz)" >&2; exit 2 ;;
   esac
 done
+# Seconds each fuzz target runs in the `fuzz` stage.
+fuzz_seconds=${QUILLAX_FUZZ_SECONDS:-30}
 
 log_dir=$repo_root/build/logs
 mkdir -p "$log_dir"
@@ -81,6 +87,8 @@ step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: B
 summary+=("sample data: ok ($((SECONDS - start))s)")
 
 for preset in "${presets[@]}"; do
+  # Stages of their own, below.
+  [[ $preset == tsan || $preset == fuzz ]] && continue
   start=$SECONDS
   if [[ $preset == win32 ]]; then
     # A fresh Wine prefix for this test session; the first Windows program creates it. A Wine
@@ -119,6 +127,39 @@ if [[ " ${presets[*]} " == *" win32 "* ]]; then
   start=$SECONDS
   step wine-setup bash tests/wine/setup_actions.sh build/win32 || fail "Wine: set-up tool actions"
   summary+=("Wine set-up actions: ok ($((SECONDS - start))s): $(tail -n 1 "$log_dir/wine-setup.log")")
+fi
+
+# The threaded parts under ThreadSanitizer: play/stop/rewind stress of the song player, the MIDI
+# device, the timers. FluidSynth's OpenMP loader is not instrumented, so it runs one thread.
+if [[ " ${presets[*]} " == *" tsan "* ]]; then
+  start=$SECONDS
+  banner "tsan: configure and build"
+  step tsan-configure cmake --preset tsan || fail "tsan: configure"
+  step tsan-build cmake --build --preset tsan -j "$jobs" || fail "tsan: build"
+  build_time=$((SECONDS - start))
+  banner "tsan: threaded tests"
+  test_start=$SECONDS
+  step tsan-test env TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" OMP_NUM_THREADS=1 \
+    build/tsan/bin/engine_tests --gtest_filter='*Midi*:*Song*:*Timer*' ||
+    fail "tsan: threaded tests (see output above)"
+  # A report without halting (a lock-order warning, say) still counts.
+  if grep -q 'WARNING: ThreadSanitizer' "$log_dir/tsan-test.log"; then
+    fail "tsan: ThreadSanitizer reported (see $log_dir/tsan-test.log)"
+  fi
+  passed=$(grep -E '^\[  PASSED  \]' "$log_dir/tsan-test.log" | tail -n 1 || true)
+  summary+=("tsan: ok, build ${build_time}s, tests $((SECONDS - test_start))s: ${passed:-no tests}")
+fi
+
+# Every fuzz target for a bounded time on its committed corpus.
+if [[ " ${presets[*]} " == *" fuzz "* ]]; then
+  for target in midi_load_fuzz midi_convert_fuzz; do
+    banner "fuzz: $target for ${fuzz_seconds}s"
+    start=$SECONDS
+    step "fuzz-$target" bash scripts/fuzz.sh "$target" "$fuzz_seconds" ||
+      fail "fuzz: $target found a fault (input in build/fuzz/findings, log in $log_dir/fuzz-$target.log)"
+    runs=$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}' || true)
+    summary+=("fuzz $target: ok ($((SECONDS - start))s, ${runs:-?} executions)")
+  done
 fi
 
 # The two builds of the set-up tool must write the same index bytes for the same modules.
