@@ -33,18 +33,7 @@ struct Bench {
 
 Bench* g_bench = nullptr;
 
-void RemoveTree(const std::string& path) {
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "/" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            RemoveTree(child);
-        } else {
-            platform::SetReadOnly(child, false);
-            platform::RemoveFile(child);
-        }
-    }
-    platform::RemoveEmptyDirectory(path);
-}
+using platform::RemoveTree;
 
 // A synthetic English verse list with the verse counts of the whole Bible.
 std::string SyntheticVerseList(int& verses) {

@@ -41,18 +41,7 @@ struct Bench {
 
 Bench* g_bench = nullptr;
 
-void RemoveTree(const std::string& path) {
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "/" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            RemoveTree(child);
-        } else {
-            platform::SetReadOnly(child, false);
-            platform::RemoveFile(child);
-        }
-    }
-    platform::RemoveEmptyDirectory(path);
-}
+using platform::RemoveTree;
 
 // Files written within the last seconds are read afresh by the module reader's cache every
 // time; the benchmark measures the engine as it runs on an installed text, so the files are

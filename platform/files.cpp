@@ -51,4 +51,19 @@ std::int64_t UnixSecondsFromFileTime(FileTime time) {
     return static_cast<std::int64_t>(time / ticks) - detail::kUnixEpochInFileTimeSeconds;
 }
 
+bool RemoveTree(std::string_view path) {
+    const std::string base(path);
+    for (const DirectoryEntry& entry : ListDirectory(base)) {
+        const std::string child = base + "\\" + entry.name;
+        if ((entry.attributes & kAttrDirectory) != 0) {
+            RemoveTree(child);
+        } else {
+            SetReadOnly(child, false);
+            RemoveFile(child);
+        }
+    }
+    SetReadOnly(base, false);
+    return RemoveEmptyDirectory(base);
+}
+
 }  // namespace quillax::platform

@@ -58,6 +58,9 @@ bool MakeDirectories(std::string_view path);
 bool RemoveFile(std::string_view path);
 // Removes an empty directory.
 bool RemoveEmptyDirectory(std::string_view path);
+// Deletes a directory and everything in it, read-only files included. Symbolic links (and other
+// reparse points) are removed themselves, never followed. False when something is left.
+bool RemoveTree(std::string_view path);
 // Renames (moves) a file or directory. With replaceExisting false an existing target makes it
 // fail; with true an existing file is replaced.
 bool RenamePath(std::string_view from, std::string_view to, bool replaceExisting = false);

@@ -107,7 +107,7 @@ std::string UnescapeValue(std::string_view text) {
     return out;
 }
 
-// One argument of an Exec key, quoted by the rules of the desktop entry specification ("%" is
+// One argument of an Exec key, quoted by the rules of the freedesktop desktop-entry format ("%" is
 // doubled, and `"`, "`", "$", "\" are escaped inside the quotes).
 std::string ExecArgument(std::string_view argument) {
     std::string out = "\"";

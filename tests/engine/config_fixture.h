@@ -97,7 +97,7 @@ protected:
         } else {
             platform::SetEnvironmentValue("QUILLAX_REGISTRY", std::nullopt);
         }
-        RemoveTree(dir_);
+        platform::RemoveTree(dir_);
     }
 
     // Registers the test directory (ending in "\") as the configuration directory.
@@ -162,20 +162,6 @@ protected:
 
 private:
     static std::string Terminated(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
-
-    static void RemoveTree(const std::string& path) {
-        if (path.empty()) return;
-        for (const auto& entry : platform::ListDirectory(path)) {
-            const std::string child = path + "\\" + entry.name;
-            if ((entry.attributes & platform::kAttrDirectory) != 0) {
-                RemoveTree(child);
-            } else {
-                platform::SetReadOnly(child, false);
-                platform::RemoveFile(child);
-            }
-        }
-        platform::RemoveEmptyDirectory(path);
-    }
 
     std::unique_ptr<RenderState> state_;
     std::optional<std::string> savedStore_;

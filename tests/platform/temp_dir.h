@@ -29,7 +29,7 @@ public:
     }
     ~TempDir() {
         if (!path_.empty()) {
-            RemoveTree(path_);
+            platform::RemoveTree(path_);
         }
     }
     TempDir(const TempDir&) = delete;
@@ -41,20 +41,6 @@ public:
         return path_ + "\\" + std::string(relative);
     }
 
-    // Deletes a directory tree, clearing read-only attributes on the way.
-    static void RemoveTree(const std::string& path) {
-        for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-            const std::string child = path + "\\" + entry.name;
-            if ((entry.attributes & platform::kAttrDirectory) != 0) {
-                RemoveTree(child);
-            } else {
-                platform::SetReadOnly(child, false);
-                platform::RemoveFile(child);
-            }
-        }
-        platform::SetReadOnly(path, false);
-        platform::RemoveEmptyDirectory(path);
-    }
 
 private:
     std::string path_;

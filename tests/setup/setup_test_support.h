@@ -15,18 +15,7 @@
 namespace quillax::testsupport {
 
 // Removes a directory tree, read-only files included.
-inline void RemoveTree(const std::string& path) {
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "\\" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            RemoveTree(child);
-        } else {
-            platform::SetReadOnly(child, false);
-            platform::RemoveFile(child);
-        }
-    }
-    platform::RemoveEmptyDirectory(path);
-}
+using platform::RemoveTree;
 
 // A fresh directory under the test temporary directory, removed with everything in it at the
 // end of the test. Path() ends in "\".

@@ -39,18 +39,6 @@ WorkingDirectoryScope::WorkingDirectoryScope(std::string_view path)
 
 WorkingDirectoryScope::~WorkingDirectoryScope() { platform::ChangeDirectory(previous_); }
 
-void RemoveTree(const std::string& path) {
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "\\" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            RemoveTree(child);
-        } else {
-            platform::SetFileAttributeBits(child, platform::kAttrNormal);
-            platform::RemoveFile(child);
-        }
-    }
-    platform::RemoveEmptyDirectory(path);
-}
 
 bool CopyTree(const std::string& from, const std::string& to) {
     if (!platform::MakeDirectories(to)) {

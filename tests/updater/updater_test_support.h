@@ -41,7 +41,7 @@ private:
     std::string previous_;
 };
 
-void RemoveTree(const std::string& path);
+using platform::RemoveTree;
 // Copies a directory tree (files and directories).
 bool CopyTree(const std::string& from, const std::string& to);
 
