@@ -6,6 +6,10 @@
 // (tools/kjv/export_kjv.py writes it), otherwise a synthetic English text of the same shape
 // (the verse counts of tools/synth, about 140 bytes a verse, 4.4 MB). Everything happens in a
 // temporary installation that is removed at the end.
+//
+// Beside it, on the same verse list in the same run: SWORD's importer `imp2vs` (Debian's
+// libsword-utils) writing an uncompressed module from the same verses in its import format.
+// The benchmark is skipped when the program is not installed.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -13,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -30,6 +35,67 @@ struct Bench {
     std::string input;   // the verse list
     int verses = 0;
 };
+
+// OSIS names of the 66 books, which imp2vs reads in its "$$$Book C:V" headers.
+constexpr const char* kOsisBooks[66] = {
+    "Gen", "Exod", "Lev", "Num", "Deut", "Josh", "Judg", "Ruth", "1Sam", "2Sam", "1Kgs",
+    "2Kgs", "1Chr", "2Chr", "Ezra", "Neh", "Esth", "Job", "Ps", "Prov", "Eccl", "Song",
+    "Isa", "Jer", "Lam", "Ezek", "Dan", "Hos", "Joel", "Amos", "Obad", "Jonah", "Mic",
+    "Nah", "Hab", "Zeph", "Hag", "Zech", "Mal", "Matt", "Mark", "Luke", "John", "Acts",
+    "Rom", "1Cor", "2Cor", "Gal", "Eph", "Phil", "Col", "1Thess", "2Thess", "1Tim", "2Tim",
+    "Titus", "Phlm", "Heb", "Jas", "1Pet", "2Pet", "1John", "2John", "3John", "Jude", "Rev",
+};
+
+// The verse list (abbreviation TAB book TAB chapter TAB verse TAB text, one line a verse) in
+// imp2vs's import format. Lines that do not have that shape are left out.
+std::string ImpText(std::string_view list) {
+    std::string imp;
+    imp.reserve(list.size() + list.size() / 8);
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = list.size();
+        }
+        std::string_view line = list.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        std::string_view fields[5];
+        std::size_t from = 0;
+        int count = 0;
+        for (; count < 4; ++count) {
+            const std::size_t tab = line.find('\t', from);
+            if (tab == std::string_view::npos) {
+                break;
+            }
+            fields[count] = line.substr(from, tab - from);
+            from = tab + 1;
+        }
+        if (count < 4) {
+            continue;
+        }
+        fields[4] = line.substr(from);
+        const int book = std::atoi(std::string(fields[1]).c_str());
+        if (book < 1 || book > 66) {
+            continue;
+        }
+        imp += "$$$";
+        imp += kOsisBooks[book - 1];
+        imp += ' ';
+        imp += fields[2];
+        imp += ':';
+        imp += fields[3];
+        imp += '\n';
+        imp += fields[4];
+        imp += '\n';
+    }
+    return imp;
+}
+
+// A path quoted for the shell (the temporary paths here hold no quote).
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 Bench* g_bench = nullptr;
 
@@ -105,7 +171,7 @@ void BM_ImportBible(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(g_bench->input.size()));
 }
-BENCHMARK(BM_ImportBible)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportBible)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The conversion alone, in memory.
 void BM_ConvertVerseList(benchmark::State& state) {
@@ -118,6 +184,37 @@ void BM_ConvertVerseList(benchmark::State& state) {
                             static_cast<std::int64_t>(g_bench->input.size()));
 }
 BENCHMARK(BM_ConvertVerseList)->Unit(benchmark::kMillisecond);
+
+// SWORD's imp2vs on the same verses: a new uncompressed module in a fresh folder each time.
+void BM_Imp2vsSameText(benchmark::State& state) {
+    if (std::system("command -v imp2vs >/dev/null 2>&1") != 0) {
+        state.SkipWithError("imp2vs is not installed (Debian package libsword-utils)");
+        return;
+    }
+    const std::string impFile = g_bench->root + "/bible.imp";
+    if (!platform::WriteWholeFile(impFile, ImpText(g_bench->input))) {
+        state.SkipWithError("could not write the imp2vs input");
+        return;
+    }
+    const std::string output = g_bench->root + "/sword-module/";
+    int failures = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveTree(output);
+        platform::MakeDirectories(output);
+        state.ResumeTiming();
+        const std::string command =
+            "imp2vs " + Quoted(impFile) + " -o " + Quoted(output) + " >/dev/null 2>&1";
+        failures += std::system(command.c_str()) != 0;
+    }
+    if (failures > 0) {
+        state.SkipWithError("imp2vs failed");
+    }
+    state.counters["verses"] = g_bench->verses;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(g_bench->input.size()));
+}
+BENCHMARK(BM_Imp2vsSameText)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -20,6 +20,8 @@ packages=(
   wine wine32 libwine-dev
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
   diatheke sword-text-kjv
+  # SWORD's importer, run beside the import benchmark
+  libsword-utils
   # fuzzing
   clang libclang-rt-14-dev
 )
