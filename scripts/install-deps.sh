@@ -19,7 +19,7 @@ packages=(
   # running the Windows build
   wine wine32 libwine-dev
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
-  diatheke sword-text-kjv
+  diatheke sword-text-kjv sword-text-web
   # SWORD's importer, run beside the import benchmark
   libsword-utils
   # fuzzing

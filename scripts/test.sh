@@ -82,6 +82,8 @@ start=$SECONDS
 # file fails here.
 step sample-check python3 tools/sample/make_sample.py --check || fail "sample data: bible.ini is stale or breaks a rule"
 step sample-tests python3 -m unittest discover -s tools/sample || fail "sample data: generator tests"
+step sample-modules python3 tools/sample/make_modules.py --check || fail "sample data: text modules are stale or break a rule"
+step sample-pictures python3 tools/sample/make_pictures.py --check || fail "sample data: pictures are stale"
 step song-check python3 tools/song/make_song.py --check || fail "sample data: 0102.mid is stale"
 step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: Bible exporter tests"
 summary+=("sample data: ok ($((SECONDS - start))s)")

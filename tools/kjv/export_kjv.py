@@ -2,11 +2,12 @@
 """Exports a public-domain English Bible that Debian ships for SWORD into the set-up tool's
 import format.
 
-    export_kjv.py [--module NAME] [--diatheke PROGRAM] OUTPUT
+    export_kjv.py [--module NAME] [--range KEYS] [--osis] [--diatheke PROGRAM] OUTPUT
 
 Reads the whole Bible with `diatheke` (package diatheke; the King James Version comes with
 sword-text-kjv, module engKJV2006eb; sword-text-web gives the World English Bible, module
-engwebpb or similar) and writes one line per verse, in GBK (the text is plain ASCII):
+engWEB2015eb, best read with --osis) and writes one line per verse, in GBK (the text is plain
+ASCII):
 
     abbreviation TAB book TAB chapter TAB verse TAB text   (LF)
 
@@ -16,6 +17,13 @@ prints section headings and psalm titles on lines of their own (and repeats some
 only lines of that form with one of the 66 book names are taken. Paragraph marks are dropped,
 typographic quotes and dashes become ASCII, and any other character that GBK cannot write is
 left out (counted in the summary on standard error).
+
+--range takes a diatheke key list such as "Gen 1-3;Ps 23" to export only those chapters (the
+sample installation keeps a handful); without it the whole Bible is exported and all 66 books
+must come out.
+
+--osis reads diatheke's OSIS output instead of the plain one: the WEB module's plain output
+runs some words together ("Godcreated"), which the word elements of the OSIS output keep apart.
 
 Exit codes: 0 written, 1 the output is wrong (no verses, books out of order), 2 diatheke or the
 module is not available.
@@ -47,9 +55,14 @@ BOOKS = [
     ("James", "jas"), ("I Peter", "1pet"), ("II Peter", "2pet"), ("I John", "1john"),
     ("II John", "2john"), ("III John", "3john"), ("Jude", "jude"), ("Revelation of John", "rev"),
 ]
+WHOLE_BIBLE = "Gen-Rev"
 BOOK_NUMBER = {name: number for number, (name, _) in enumerate(BOOKS, start=1)}
 
-VERSE_LINE = re.compile(r"^\s*(?P<book>[1-3A-Za-z][A-Za-z ]*?) (?P<chapter>\d+):(?P<verse>\d+):\s?(?P<text>.*)$")
+# A verse line: a book name, chapter and verse, then the text. In OSIS output a psalm title
+# stands on the verse's line before its book name.
+VERSE_LINE = re.compile(r"(?:^|\s)(?P<book>%s) (?P<chapter>\d+):(?P<verse>\d+):\s?(?P<text>.*)$"
+                        % "|".join(re.escape(name) for name in
+                                   sorted(BOOK_NUMBER, key=len, reverse=True)))
 
 # Typographic characters of the English texts and their ASCII forms.
 ASCII_FORMS = {
@@ -74,27 +87,36 @@ def clean_text(text, dropped):
     return re.sub(r"\s+", " ", "".join(out)).strip()
 
 
-def parse_diatheke(lines):
+def strip_osis(text):
+    """The words of a verse in diatheke's OSIS output. Notes are dropped; a word element that
+    directly follows another word, a punctuation mark or a closing quote gets the blank that
+    the plain output loses there (the WEB writes "God</w><w>created"); then every tag goes."""
+    text = re.sub(r"<note\b.*?</note>", "", text)
+    text = re.sub(r"(?<=[^\s\u201c\u2018(\[])(?=<w[ >])", " ", text)
+    return re.sub(r"<[^>]*>", "", text)
+
+
+def parse_diatheke(lines, osis=False):
     """Yields (book number, chapter, verse, text, dropped count) for every verse line."""
     dropped = [0]
     for line in lines:
-        match = VERSE_LINE.match(line.rstrip("\n"))
-        if not match or match.group("book") not in BOOK_NUMBER:
+        match = VERSE_LINE.search(line.rstrip("\n"))
+        if not match:
             continue  # a heading or a title
         dropped[0] = 0
-        text = clean_text(match.group("text"), dropped)
+        text = clean_text(strip_osis(match.group("text")) if osis else match.group("text"), dropped)
         yield (BOOK_NUMBER[match.group("book")], int(match.group("chapter")),
                int(match.group("verse")), text, dropped[0])
 
 
-def export(lines, out):
+def export(lines, out, osis=False):
     """Writes the import lines; returns (verses, books, dropped characters). Raises ValueError
-    when the verses do not come in Bible order."""
+    when the verses do not come in Bible order. osis: the lines are diatheke's OSIS output."""
     verses = 0
     dropped = 0
     last = (0, 0, 0)
     books = set()
-    for book, chapter, verse, text, lost in parse_diatheke(lines):
+    for book, chapter, verse, text, lost in parse_diatheke(lines, osis):
         if (book, chapter, verse) <= last:
             raise ValueError(f"verse {book} {chapter}:{verse} out of order after {last}")
         last = (book, chapter, verse)
@@ -109,6 +131,11 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("output", help="file to write (the import file of envoke -import)")
     parser.add_argument("--module", default="engKJV2006eb", help="SWORD module (default: %(default)s)")
+    parser.add_argument("--range", default=WHOLE_BIBLE,
+                        help="diatheke key list of the chapters to export (default: %(default)s)")
+    parser.add_argument("--osis", action="store_true",
+                        help="read diatheke's OSIS output (the WEB module's plain output loses "
+                             "the blank between some words)")
     parser.add_argument("--diatheke", default="diatheke", help="the diatheke program")
     args = parser.parse_args(argv)
 
@@ -122,18 +149,21 @@ def main(argv=None):
         print(f"export_kjv: the SWORD module {args.module} is not installed "
               "(Debian package sword-text-kjv)", file=sys.stderr)
         return 2
-    result = subprocess.run([program, "-b", args.module, "-f", "plain", "-l", "en", "-k", "Gen-Rev"],
+    output_format = "osis" if args.osis else "plain"
+    result = subprocess.run([program, "-b", args.module, "-f", output_format, "-l", "en",
+                             "-k", args.range],
                             capture_output=True, check=False)
     lines = result.stdout.decode("utf-8", errors="replace").splitlines()
     try:
         with open(args.output, "wb") as out:
-            verses, books, dropped = export(lines, out)
+            verses, books, dropped = export(lines, out, args.osis)
     except ValueError as error:
         print(f"export_kjv: {error}", file=sys.stderr)
         return 1
     print(f"export_kjv: {verses} verses of {books} books written to {args.output}"
           f" ({dropped} characters without a GBK form left out)", file=sys.stderr)
-    return 0 if verses > 0 and books == 66 else 1
+    complete = books == 66 or args.range != WHOLE_BIBLE
+    return 0 if verses > 0 and complete else 1
 
 
 if __name__ == "__main__":

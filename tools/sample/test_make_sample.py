@@ -159,7 +159,7 @@ class FaultyMasters(unittest.TestCase):
         self.assertRefused("TU01= entries must read CODE=WWW,HHH;",
                            master=replaced("0111=400,300;", "0111=40,300;"))
         self.assertRefused("TU01= picture codes must be unique",
-                           master=replaced("0112=400,300;", "0111=400,300;"))
+                           master=replaced("0112=300,300;", "0111=300,300;"))
         self.assertRefused("UPDATEURL must be a loopback",
                            master=replaced("http://127.0.0.1:8642", "http://example.org"))
         self.assertRefused("TABLETDWIDTH must hold five widths",
