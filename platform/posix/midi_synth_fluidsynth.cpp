@@ -1,6 +1,7 @@
 // The synthesizer sink on Linux: FluidSynth with a General MIDI SoundFont, on the sound card
 // (FluidSynth's own audio driver) or rendered into a WAV file in step with the messages' due
 // times.
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/environment.h"
@@ -16,6 +18,56 @@
 
 namespace quillax::platform {
 namespace {
+
+// FluidSynth is loaded when the first synthesizer opens, not when the program starts: the
+// library and the sound and display libraries it depends on (some sixty of them) would
+// otherwise be loaded by every program of the engine, most of which never play a song.
+#define QUILLAX_FLUID_FUNCTIONS(X)                                                          \
+    X(fluid_set_log_function) X(new_fluid_settings) X(delete_fluid_settings)                 \
+    X(fluid_settings_setnum) X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload) \
+    X(new_fluid_audio_driver) X(delete_fluid_audio_driver) X(fluid_synth_noteoff)            \
+    X(fluid_synth_noteon) X(fluid_synth_key_pressure) X(fluid_synth_cc)                      \
+    X(fluid_synth_program_change) X(fluid_synth_channel_pressure) X(fluid_synth_pitch_bend) \
+    X(fluid_synth_all_notes_off) X(fluid_synth_write_s16)
+
+struct FluidLibrary {
+#define QUILLAX_FLUID_POINTER(name) decltype(&::name) name = nullptr;
+    QUILLAX_FLUID_FUNCTIONS(QUILLAX_FLUID_POINTER)
+#undef QUILLAX_FLUID_POINTER
+    bool loaded = false;
+    std::string error;  // why the library is not there
+};
+
+FluidLibrary LoadFluidLibrary() {
+    FluidLibrary library;
+    void* handle = nullptr;
+    for (const char* name : {"libfluidsynth.so.3", "libfluidsynth.so"}) {
+        handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        if (handle != nullptr) break;
+    }
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        library.error = std::string("FluidSynth cannot be loaded (install libfluidsynth3)") +
+                        (reason != nullptr ? std::string(": ") + reason : std::string());
+        return library;
+    }
+    // The library stays loaded for the life of the process: sinks and their threads use it.
+#define QUILLAX_FLUID_RESOLVE(name)                                                     \
+    library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));           \
+    if (library.name == nullptr) {                                                     \
+        library.error = "FluidSynth has no function " #name;                            \
+        return library;                                                                \
+    }
+    QUILLAX_FLUID_FUNCTIONS(QUILLAX_FLUID_RESOLVE)
+#undef QUILLAX_FLUID_RESOLVE
+    library.loaded = true;
+    return library;
+}
+
+const FluidLibrary& Fluid() {
+    static const FluidLibrary library = LoadFluidLibrary();
+    return library;
+}
 
 // FluidSynth reports through a log; its errors become the reason of a failed open, the rest is
 // dropped so that nothing reaches the terminal.
@@ -30,11 +82,11 @@ void CaptureSynthError(int, const char* message, void*) {
 void SetUpSynthLog() {
     static std::once_flag once;
     std::call_once(once, [] {
-        fluid_set_log_function(FLUID_PANIC, CaptureSynthError, nullptr);
-        fluid_set_log_function(FLUID_ERR, CaptureSynthError, nullptr);
-        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+        Fluid().fluid_set_log_function(FLUID_PANIC, CaptureSynthError, nullptr);
+        Fluid().fluid_set_log_function(FLUID_ERR, CaptureSynthError, nullptr);
+        Fluid().fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        Fluid().fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        Fluid().fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
     });
 }
 
@@ -79,12 +131,16 @@ class FluidSynthSink final : public MidiSink {
 public:
     ~FluidSynthSink() override {
         Finish();
-        if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
-        if (synth_ != nullptr) delete_fluid_synth(synth_);
-        if (settings_ != nullptr) delete_fluid_settings(settings_);
+        if (driver_ != nullptr) Fluid().delete_fluid_audio_driver(driver_);
+        if (synth_ != nullptr) Fluid().delete_fluid_synth(synth_);
+        if (settings_ != nullptr) Fluid().delete_fluid_settings(settings_);
     }
 
     bool Open(const SynthOptions& options, std::string* error) {
+        if (!Fluid().loaded) {
+            *error = Fluid().error;
+            return false;
+        }
         SetUpSynthLog();
         const std::string font =
             options.soundFont.empty() ? DefaultSoundFont() : posix::SystemPath(options.soundFont);
@@ -95,25 +151,25 @@ public:
         sampleRate_ = options.sampleRate > 0 ? options.sampleRate : 44100;
         tailMicros_ = static_cast<std::int64_t>(options.tailMilliseconds > 0
                                                     ? options.tailMilliseconds : 0) * 1000;
-        settings_ = new_fluid_settings();
+        settings_ = Fluid().new_fluid_settings();
         if (settings_ == nullptr) {
             *error = "FluidSynth settings cannot be created";
             return false;
         }
-        fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
+        Fluid().fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
         // FluidSynth's default gain (0.2) leaves a General MIDI song far below full scale.
-        fluid_settings_setnum(settings_, "synth.gain", 0.5);
-        synth_ = new_fluid_synth(settings_);
+        Fluid().fluid_settings_setnum(settings_, "synth.gain", 0.5);
+        synth_ = Fluid().new_fluid_synth(settings_);
         if (synth_ == nullptr) {
             *error = TakeSynthError("the FluidSynth synthesizer cannot be created");
             return false;
         }
-        if (fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) {
+        if (Fluid().fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) {
             *error = TakeSynthError("the SoundFont " + font + " cannot be loaded");
             return false;
         }
         if (options.wavPath.empty()) {
-            driver_ = new_fluid_audio_driver(settings_, synth_);
+            driver_ = Fluid().new_fluid_audio_driver(settings_, synth_);
             if (driver_ == nullptr) {
                 *error = TakeSynthError("no sound output");
                 return false;
@@ -138,19 +194,19 @@ public:
         const int data1 = static_cast<int>((message >> 8) & 0x7F);
         const int data2 = static_cast<int>((message >> 16) & 0x7F);
         switch (message & 0xF0) {
-        case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
+        case 0x80: Fluid().fluid_synth_noteoff(synth_, channel, data1); break;
         case 0x90:
             if (data2 == 0) {
-                fluid_synth_noteoff(synth_, channel, data1);
+                Fluid().fluid_synth_noteoff(synth_, channel, data1);
             } else {
-                fluid_synth_noteon(synth_, channel, data1, data2);
+                Fluid().fluid_synth_noteon(synth_, channel, data1, data2);
             }
             break;
-        case 0xA0: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
-        case 0xB0: fluid_synth_cc(synth_, channel, data1, data2); break;
-        case 0xC0: fluid_synth_program_change(synth_, channel, data1); break;
-        case 0xD0: fluid_synth_channel_pressure(synth_, channel, data1); break;
-        case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7); break;
+        case 0xA0: Fluid().fluid_synth_key_pressure(synth_, channel, data1, data2); break;
+        case 0xB0: Fluid().fluid_synth_cc(synth_, channel, data1, data2); break;
+        case 0xC0: Fluid().fluid_synth_program_change(synth_, channel, data1); break;
+        case 0xD0: Fluid().fluid_synth_channel_pressure(synth_, channel, data1); break;
+        case 0xE0: Fluid().fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7); break;
         default: break;  // not a channel message
         }
     }
@@ -158,7 +214,7 @@ public:
     void Silence(std::int64_t time) override {
         std::lock_guard<std::mutex> lock(mutex_);
         RenderUntil(time);
-        fluid_synth_all_notes_off(synth_, -1);
+        Fluid().fluid_synth_all_notes_off(synth_, -1);
     }
 
     bool Finish() override {
@@ -186,7 +242,7 @@ private:
         std::int16_t samples[kChunk * 2];
         while (frames_ < target) {
             const int count = static_cast<int>(std::min<std::int64_t>(kChunk, target - frames_));
-            fluid_synth_write_s16(synth_, count, samples, 0, 2, samples, 1, 2);
+            Fluid().fluid_synth_write_s16(synth_, count, samples, 0, 2, samples, 1, 2);
             const std::size_t bytes = static_cast<std::size_t>(count) * 4;
             // The file is little-endian, as is every machine this runs on.
             if (std::fwrite(samples, 1, bytes, file_) != bytes) writeFailed_ = true;
