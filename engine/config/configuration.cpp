@@ -142,8 +142,12 @@ void ChooseColorInto(RenderState& state, GbString& color) {
 // Puts value into configText in place of the key's old value and writes the whole text as
 // bible.ini, through a temporary file so that a failed write leaves the old file intact.
 void WriteConfigValue(RenderState& state, const GbString& key, std::string_view value) {
+    const GbString before = state.configText;
     if (!ReplaceConfigValue(state.configText, key, value)) {
         return;
+    }
+    if (state.configText == before) {
+        return;  // the file already says this (a search repeated, exclusions left as they were)
     }
     if (const auto path = ConfigFilePath(state)) {
         // A failed write is not reported: the file stays as it was and the next write tries anew.

@@ -409,6 +409,25 @@ TEST_F(ConfigTest, FailedWriteLeavesTheOldFile) {
     EXPECT_EQ(Ini(), "USEGBK=1\r\nCSSBGCOLOR=0#FFFFFF\r\n");
 }
 
+TEST_F(ConfigTest, AWriteThatChangesNothingLeavesTheFileAlone) {
+    RenderState& s = Load("[config]\r\nSEARCH=old\r\nEXCLUSIVE=\r\n");
+    const std::string path = Path("bible.ini");
+    platform::FileTimes old;
+    old.lastWrite = platform::FileTimeFromUnixSeconds(1000000000);  // 2001
+    ASSERT_TRUE(platform::SetFileTimes(path, old));
+    GbString value("old");
+    SetConfigValue(s, "SEARCH=", value);
+    value = GbString(" ");
+    SetConfigValue(s, "EXCLUSIVE=", value);
+    EXPECT_EQ(platform::GetFileTimes(path)->lastWrite, old.lastWrite);
+    EXPECT_EQ(s.lastSearch, "old");
+    // A new value is written as always.
+    value = GbString("new");
+    SetConfigValue(s, "SEARCH=", value);
+    EXPECT_NE(platform::GetFileTimes(path)->lastWrite, old.lastWrite);
+    EXPECT_EQ(Ini(), "[config]\r\nSEARCH=new\r\nEXCLUSIVE=\r\n");
+}
+
 TEST_F(ConfigTest, PictureTableReadsTheFileAfresh) {
     RenderState& s = Load("TU1=a,b\r\nTU12=c\r\n");
     EXPECT_EQ(PictureTable(s, "1"), "a,b");
