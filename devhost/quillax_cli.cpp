@@ -5,8 +5,8 @@
 // The engine finds its configuration directory in the registry value
 // HKEY_CURRENT_USER\Software\quillax (default). This program writes that value for the length of
 // one run and puts the previous value back afterwards. Unless QUILLAX_REGISTRY names a store,
-// the Linux registry stand-in is a private file in the temporary directory, removed at the end,
-// so the user's own store is never touched.
+// the Linux registry stand-in is a private file in /dev/shm (or, without it, the temporary
+// directory), removed at the end, so the user's own store is never touched.
 //
 // Text inside is GBK; the terminal sees UTF-8. Arguments are read as UTF-8 when they are valid
 // UTF-8 that GBK can hold, otherwise as GBK bytes.
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/com/control.h"
+#include "devhost/call_script.h"
 #include "engine/com/interaction_script.h"
 #include "engine/config/configuration.h"
 #include "textlib/product_identity.h"
@@ -52,6 +53,7 @@ constexpr std::string_view kUsage =
     "       quillax-cli popup INSTALL_DIR [on=KEY] HREF | ATTRIBUTE=VALUE...\n"
     "       quillax-cli pages INSTALL_DIR\n"
     "       quillax-cli interact INSTALL_DIR [SCRIPT]   (script lines: hover ID, wait MS, click ID, key K ...)\n"
+    "       quillax-cli calls INSTALL_DIR [SCRIPT|-]    (JSON lines: {\"call\":\"openchahtm\",\"args\":[\"01001\"]} ...)\n"
     "       quillax-cli play FILE.mid [--loop] [--seconds N] [--wav OUT.wav] [--soundfont FILE.sf2]\n"
     "       quillax-cli --help\n";
 
@@ -84,7 +86,35 @@ constexpr std::string_view kHelp =
     "            described by tag= (A, SUP, B, U; default A), href=, id=, text= and title=.\n"
     "  pages     renders one page of every kind and one popup of every kind of the\n"
     "            installation and prints their sizes; exit status 1 when one is empty.\n"
-    "  page, popup and pages build the module indexes first when they are missing.\n"
+    "  calls     runs a script of calls of the control's members against an in-memory host\n"
+    "            page: one JSON object a line (UTF-8), from SCRIPT or standard input (\"-\").\n"
+    "            Blank lines and lines starting with \"#\" are comments. A line may hold:\n"
+    "              \"host\": {\"cursor\":[X,Y], \"screen\":[W,H], \"body\":HTML, \"bodyHeight\":PX,\n"
+    "                \"scrollTop\":PX, \"url\":TEXT, \"popupHeight\":PX, \"charWidth\":PX,\n"
+    "                \"document\":BOOL, \"hasBody\":BOOL, \"styleSheet\":BOOL}   the page's settings\n"
+    "              \"event\": {\"tag\", \"id\", \"title\", \"href\", \"outerHtml\", \"text\", \"innerText\",\n"
+    "                \"innerHtml\", \"button\", \"keyCode\", \"ctrl\", \"alt\", \"shift\"}   the current\n"
+    "                event and its element (null: none); without \"outerHtml\" it is made from\n"
+    "                tag, href (after \"about:blank\"), id, title and the inner HTML; \"button\" is\n"
+    "                1 for MouseClick and 0 otherwise unless given\n"
+    "              \"call\": NAME, \"args\": [...]   one member: init [WINDOW,TITLE], MouseClick,\n"
+    "                MouseOut, MouseOver, pF10, SearchWord [WORD,EXCLUDED,EXTEND,WINDOW],\n"
+    "                getcfg [NAME,VALUE], GetWheel [WD], linkmap [TUNO], Ver,\n"
+    "                openchahtm [KEY,NOLINKS,POSITION], AddBibleLink, Changed [N], FixResult [TEXT];\n"
+    "                WINDOW is \"page\" (default) or null; missing arguments are \"\" and 0\n"
+    "              \"wait\": MS (with a call), \"advance\": MS (alone)   time passes, timers fire\n"
+    "              \"show\": \"body\" | \"popup\" | \"history\"   prints what the page holds\n"
+    "            for example\n"
+    "              {\"call\":\"openchahtm\",\"args\":[\"01001\",0,\"\"]}\n"
+    "              {\"call\":\"MouseOver\",\"event\":{\"tag\":\"A\",\"href\":\"01001\",\"text\":\"1:3\"},\"wait\":700}\n"
+    "              {\"call\":\"getcfg\",\"args\":[\"USEGBK=\"]}\n"
+    "              {\"advance\":500}\n"
+    "            Every host and popup operation is printed as {\"op\":NAME,\"args\":[...]}, in\n"
+    "            order; each call ends with {\"line\":N,\"call\":NAME,\"result\":0|1,\"value\":...}, a\n"
+    "            wait with {\"line\":N,\"advance\":MS,\"clock\":MS}. A line that is not understood\n"
+    "            prints {\"line\":N,\"error\":...} (and the message on standard error), is skipped,\n"
+    "            and makes the exit status 1 at the end. The control starts bound to the page.\n"
+    "  page, popup, pages and calls build the module indexes first when they are missing.\n"
     "\n"
     "Registry: the engine reads its configuration directory from HKEY_CURRENT_USER\\Software\\\n"
     "quillax (default value). quillax-cli writes that value for the run and restores the\n"
@@ -142,7 +172,12 @@ public:
         if (!platform::GetEnvironmentValue("QUILLAX_REGISTRY")) {
             const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
             std::random_device entropy;
-            privateStore_ = platform::TemporaryDirectory() + "quillax-cli-" +
+            // In memory where the system has such a folder: the store lives for one run only,
+            // and a store on a disk would be flushed to it on every write.
+            const std::string folder = platform::DirectoryExists("/dev/shm")
+                                           ? std::string("/dev/shm/")
+                                           : platform::TemporaryDirectory();
+            privateStore_ = folder + "quillax-cli-" +
                             std::to_string(entropy()) + "-" + std::to_string(stamp) + ".registry";
             platform::SetEnvironmentValue("QUILLAX_REGISTRY", privateStore_);
             RegisterEngineLibrary();
@@ -242,8 +277,7 @@ bool IndexMissing(const GbString& configDir, std::string_view name) {
 // Builds the module indexes of an installation that has none yet, as the set-up tool does when
 // it installs: the main text and the modules of its table, then the parallel versions that
 // EQUATEFILE names (which the import indexes in a real installation). True when it built any.
-bool PrepareIndexes(const RenderState& state) {
-    const GbString& configDir = state.installDir;
+bool PrepareIndexes(const GbString& configDir, const GbList& parallelModules) {
     bool missing = !platform::FileExists(configDir + "sys\\corpa.txt");
     for (const ModuleTableRow& row : ModuleTable) missing = missing || IndexMissing(configDir, row.name);
     bool built = false;
@@ -252,8 +286,8 @@ bool PrepareIndexes(const RenderState& state) {
         PrepareModules(configDir.view());
         built = true;
     }
-    for (int i = 0; i < state.parallelModules.Count(); ++i) {
-        const GbString& name = state.parallelModules[i];
+    for (int i = 0; i < parallelModules.Count(); ++i) {
+        const GbString& name = parallelModules[i];
         if (!name.IsEmpty() && IndexMissing(configDir, name.view())) {
             built = BuildModuleIndex(configDir.view(), name.view(), false, ":=") || built;
         }
@@ -261,14 +295,12 @@ bool PrepareIndexes(const RenderState& state) {
     return built;
 }
 
-// Loads the installation after building its missing indexes (read with a first load of the
-// settings, so that the engine's state never saw the installation without them).
+// Loads the installation after building its missing indexes, so that the engine's state never
+// sees the installation without them. The parallel versions are read from bible.ini directly.
 bool LoadWithIndexes(const GbString& installDir, RenderState& state) {
-    {
-        RenderState settings;
-        if (!Load(installDir, settings)) return false;
-        PrepareIndexes(settings);
-    }
+    const GbString configDir = ConfigDirectory(installDir);
+    const GbString configText = ReadConfigFile((configDir + "bible.ini").view());
+    if (!configText.IsEmpty()) PrepareIndexes(configDir, ReadConfigList(configText, "EQUATEFILE="));
     return Load(installDir, state);
 }
 
@@ -875,6 +907,7 @@ int Run(int argc, char** argv) {
     }
     if (!args.empty() && args[0] == "play") return RunPlayCommand(argc - 1, argv + 1);
     if (!args.empty() && args[0] == "interact") return RunInteractCommand(argc - 1, argv + 1, Load);
+    if (!args.empty() && args[0] == "calls") return RunCallsCommand(argc - 1, argv + 1, LoadWithIndexes);
     if (!args.empty() && args[0] == "ref") {
         if (args.size() < 3) return usage();
         return RunRef(args[1], std::vector<GbString>(args.begin() + 2, args.end()));
