@@ -14,6 +14,8 @@ packages=(
   # Linux libraries
   libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
+  # the development host (Boost.Beast) and its browser tests (Playwright drives Debian's Chromium)
+  libboost-dev chromium nodejs npm
   # the MIDI stream device's synthesizer on Linux and a General MIDI SoundFont for it
   libfluidsynth-dev timgm6mb-soundfont
   # running the Windows build

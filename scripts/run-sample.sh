@@ -1,21 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Linux programs and runs the command-line host on the sample installation:
+# The project's main job on Linux: the engine on the sample installation in a real browser.
 #
-#   scripts/run-sample.sh [ARGS...]     (default ARGS: sample)
+#   scripts/run-sample.sh [INSTALL_DIR] [--port N] [--fresh]
 #
+# Builds the development host and the set-up tool (preset native), prepares a copy of the
+# sample installation (envoke builds its indexes and derives its main text) and serves the host
+# page on 127.0.0.1: open the address it prints. INSTALL_DIR takes another installation.
 # Installs missing packages first (scripts/install-deps.sh; skipped with QUILLAX_SKIP_DEPS=1).
+# The command-line host alone: build/native/bin/quillax-cli (see README.md).
 set -euo pipefail
-
-repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$repo_root"
-
-if [[ ${QUILLAX_SKIP_DEPS:-0} != 1 ]]; then
-  bash scripts/install-deps.sh
-fi
-cmake --preset native >/dev/null
-cmake --build --preset native -j "${QUILLAX_JOBS:-2}" --target quillax-cli
-
-if [[ $# -eq 0 ]]; then
-  set -- sample
-fi
-exec build/native/bin/quillax-cli "$@"
+exec "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/devhost.sh" "$@"

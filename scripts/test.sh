@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test:
 #
-#   scripts/test.sh [STAGE...]       (default: native asan win32 tsan fuzz)
+#   scripts/test.sh [STAGE...]       (default: native browser asan win32 tsan fuzz)
 #
 # 1. installs missing packages (scripts/install-deps.sh; skipped with QUILLAX_SKIP_DEPS=1),
 # 2. for each preset: configure, build, ctest. `native` is the Linux release build, `asan` the
@@ -21,12 +21,12 @@ cd "$repo_root"
 jobs=${QUILLAX_JOBS:-2}
 presets=("$@")
 if [[ ${#presets[@]} -eq 0 ]]; then
-  presets=(native asan win32 tsan fuzz)
+  presets=(native browser asan win32 tsan fuzz)
 fi
 for preset in "${presets[@]}"; do
   case $preset in
-    native|native-debug|asan|win32|tsan|fuzz) ;;
-    *) echo "test.sh: unknown stage '$preset' (native, native-debug, asan, win32, tsan, fuzz)" >&2; exit 2 ;;
+    native|native-debug|asan|win32|tsan|fuzz|browser) ;;
+    *) echo "test.sh: unknown stage '$preset' (native, native-debug, asan, win32, tsan, fuzz, browser)" >&2; exit 2 ;;
   esac
 done
 # Seconds each fuzz target runs in the `fuzz` stage.
@@ -90,7 +90,7 @@ summary+=("sample data: ok ($((SECONDS - start))s)")
 
 for preset in "${presets[@]}"; do
   # Stages of their own, below.
-  [[ $preset == tsan || $preset == fuzz ]] && continue
+  [[ $preset == tsan || $preset == fuzz || $preset == browser ]] && continue
   start=$SECONDS
   if [[ $preset == win32 ]]; then
     # A fresh Wine prefix for this test session; the first Windows program creates it. A Wine
@@ -117,6 +117,20 @@ for preset in "${presets[@]}"; do
   passed=$(grep -E 'tests passed' "$log_dir/$preset-test.log" | tail -n 1 || true)
   summary+=("$preset: ok, build ${build_time}s ($warnings compiler warnings), tests $((SECONDS - test_start))s: ${passed:-no tests}")
 done
+
+# The development host in headless Chromium (Playwright): needs the native build.
+if [[ " ${presets[*]} " == *" browser "* ]]; then
+  banner "browser: development host"
+  start=$SECONDS
+  if [[ ! -x build/native/bin/quillax-devhost ]]; then
+    step browser-configure cmake --preset native || fail "browser: configure"
+    step browser-build cmake --build --preset native -j "$jobs" --target quillax-devhost envoke ||
+      fail "browser: build"
+  fi
+  step browser sh tests/browser/run.sh build/native || fail "browser: development host tests"
+  latency=$(grep -o 'latency beyond OPENDELAYTIME[^,]*' "$log_dir/browser.log" | head -n 1 || true)
+  summary+=("browser: ok ($((SECONDS - start))s) ${latency}")
+fi
 
 # The Windows programs end to end under Wine: the engine's registration and scripting, and the
 # set-up tool's actions.
