@@ -451,6 +451,8 @@ HResult Cqlx::pF10() {
     if (key == '+' || key == '-') {
         if (url.Find("cfg/tu") >= 0) {
             ZoomPicturePage(body, key == '+');
+            // The body read back keeps what the page had; a second link bar is never added.
+            host.skipLinkControlOnce = true;
             SetPageBody(state_, body);
             CancelEvent(state_);
         } else if (!ContainsAfterStart(body, state_.cmpStr[kWordFixedLayout])) {
@@ -513,6 +515,8 @@ void Cqlx::ToggleReadingLayout(GbString& body) {
     if (body.IsEmpty()) return;
     body.Replace("　　　　", "　　");
     body.Replace("<br>\r\n", "\r\n");
+    // The body already carries the link bar of the page it was read from.
+    state_.host.skipLinkControlOnce = true;
     SetPageBody(state_, body);
     CancelEvent(state_);
 }

@@ -418,6 +418,16 @@ TEST_F(ControlInteractionTest, PlusAndMinusToggleTheReadingLayout) {
     EXPECT_TRUE(Logged("SetBodyInnerHtml"));
     EXPECT_TRUE(host.eventCancelled);
 
+    // The page's link bar is read back with the body and written once, not once more per key.
+    s.linkControl = "<lc>";
+    host.body = W("<lc><a>" + words[25].str() + "</a><br>　起初");
+    s.readModel = 1;
+    Key('+');
+    Key('-');
+    EXPECT_EQ(Body().find("<lc>"), 0u);
+    EXPECT_EQ(Body().find("<lc>", 1), std::string::npos);
+    s.linkControl.Empty();
+
     // A study page with the prose mark: table 3 indents, table 2 takes the indent away again.
     const std::string prose = words[63].str() + "<td valign=top>经文";
     host.body = W(prose);

@@ -261,6 +261,11 @@ TEST_F(ControlMethodTest, PlusAndMinusZoomAPicturePage) {
     Key('-');
     EXPECT_EQ(Body(), "<table><tr><td><img height=237 src=\"pic/a.jpg\" width=316 border=0></td>"
                       "<td><img height=\"99\" width=49></td></tr></table>");
+    // A picture page gets no link bar from being zoomed.
+    state().linkControl = "<lc>";
+    Key('+');
+    EXPECT_EQ(Body().find("<lc>"), std::string::npos);
+    state().linkControl.Empty();
     // Values too large for a number stay inside one.
     host.body = u"<img height=99999999999 width=x>";
     Key('+');
