@@ -113,9 +113,11 @@ void DecodeDbcs(const DbcsTable& table, std::string_view text, Emit emit) {
 }
 
 std::u16string DecodeToUtf16(const DbcsTable& table, std::string_view text) {
-    std::u16string wide;
-    wide.reserve(text.size());
-    DecodeDbcs(table, text, [&wide](char16_t unit, bool) { wide.push_back(unit); });
+    // Every character takes at least one byte, so the text's length bounds the result's.
+    std::u16string wide(text.size(), u'\0');
+    char16_t* out = wide.data();
+    DecodeDbcs(table, text, [&out](char16_t unit, bool) { *out++ = unit; });
+    wide.resize(static_cast<std::size_t>(out - wide.data()));
     return wide;
 }
 
