@@ -5,6 +5,7 @@
 // libcurl pushes the response through callbacks: the header callback sees the end of the head
 // (its empty line) and asks the caller whether to go on; only then is the file created. Every
 // call of the write callback is one read (CURLOPT_BUFFERSIZE bounds it to 2,048 bytes).
+#include <algorithm>
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -74,11 +75,31 @@ struct Transfer {
     bool declined = false;
     bool fileFailed = false;
     int fd = -1;
+    std::string pending;  // body bytes not yet written: files are written in large pieces
 
     ~Transfer() {
         if (fd >= 0) {
+            Flush();
             close(fd);
         }
+    }
+
+    bool Flush() {
+        std::size_t done = 0;
+        while (done < pending.size()) {
+            const ssize_t n = write(fd, pending.data() + done, pending.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                fileFailed = true;
+                pending.clear();
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        pending.clear();
+        return true;
     }
 
     // The head is complete: ask the caller, then create the file.
@@ -127,21 +148,15 @@ std::size_t HandleBody(Transfer* transfer, char* data, std::size_t bytes) {
     if (!transfer->headDone && !transfer->AcceptHead()) {
         return 0;
     }
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = write(transfer->fd, data + done, bytes - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            transfer->fileFailed = true;
-            return 0;
-        }
-        done += static_cast<std::size_t>(n);
+    transfer->pending.append(data, bytes);
+    if (transfer->pending.size() >= 65536 && !transfer->Flush()) {
+        return 0;
     }
-    transfer->result.received += bytes;
-    if (transfer->callbacks->onRead) {
-        transfer->callbacks->onRead(transfer->result.received, transfer->result.head);
+    for (std::size_t at = 0; at < bytes; at += kHttpReadUnit) {
+        transfer->result.received += std::min(kHttpReadUnit, bytes - at);
+        if (transfer->callbacks->onRead) {
+            transfer->callbacks->onRead(transfer->result.received, transfer->result.head);
+        }
     }
     return bytes;
 }
@@ -233,7 +248,7 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     // A body that delivers nothing for 60 seconds is a failed read (WinINet's receive time-out).
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kHttpReadUnit));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 65536L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -265,6 +280,9 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
         result.outcome = HttpOutcome::Saved;
     }
     if (transfer.fd >= 0) {
+        if (!transfer.Flush() && result.outcome == HttpOutcome::Saved) {
+            result.outcome = HttpOutcome::FileFailed;
+        }
         const int fd = transfer.fd;
         transfer.fd = -1;
         if (close(fd) != 0 && result.outcome == HttpOutcome::Saved) {
