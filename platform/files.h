@@ -31,7 +31,12 @@ std::optional<std::string> ReadWholeFile(std::string_view path);
 // file in the same directory, which is flushed to disk and then renamed over the old file. When
 // anything fails the old file stays as it was, no temporary file is left and the result is
 // false. A read-only file is not replaced (false), as on Windows. The directory must exist.
-bool WriteWholeFile(std::string_view path, std::string_view bytes);
+// DiskFlush::Skipped leaves out the flush (still a whole-file replacement: a killed process
+// leaves the old or the new file), for many files written in a row that can be written again,
+// such as the entries of an archive being unpacked.
+enum class DiskFlush { Flushed, Skipped };
+bool WriteWholeFile(std::string_view path, std::string_view bytes,
+                    DiskFlush flush = DiskFlush::Flushed);
 
 // Test seam: makes the next WriteWholeFile calls fail at a given step, so tests can check that
 // a failed write leaves the old file intact. Not for use outside tests.

@@ -223,7 +223,8 @@ std::optional<std::string> ReadSystemFile(const std::string& systemPath) {
     return bytes;
 }
 
-bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes) {
+bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes,
+                               bool flushToDisk) {
     if (systemPath.empty()) {
         return false;
     }
@@ -262,13 +263,16 @@ bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view b
     if (ok && keepMode) {
         ok = fchmod(fd, mode) == 0;
     }
-    ok = ok && fsync(fd) == 0;
+    ok = ok && (!flushToDisk || fsync(fd) == 0);
     ok = close(fd) == 0 && ok;
     ok = ok && fault != WriteFault::BeforeRename;
     ok = ok && rename(temp.c_str(), systemPath.c_str()) == 0;
     if (!ok) {
         unlink(temp.c_str());
         return false;
+    }
+    if (!flushToDisk) {
+        return true;
     }
     // Make the rename itself durable; a failure here does not undo the replacement.
     const int dirFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -338,8 +342,9 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
     return posix::ReadSystemFile(systemPath);
 }
 
-bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-    return posix::WriteSystemFileAtomically(posix::SystemPath(path), bytes);
+bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flush) {
+    return posix::WriteSystemFileAtomically(posix::SystemPath(path), bytes,
+                                            flush == DiskFlush::Flushed);
 }
 
 bool FileExists(std::string_view path) {

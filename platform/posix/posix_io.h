@@ -24,6 +24,7 @@ std::optional<std::string> ReadSystemFile(const std::string& systemPath);
 // Replaces a file through a temporary file in the same directory (flushed, then renamed); on
 // failure the old file stays and no temporary file is left. A read-only target is refused.
 // Honours the write fault of the test seam.
-bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes);
+bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes,
+                               bool flushToDisk = true);
 
 }  // namespace quillax::platform::posix

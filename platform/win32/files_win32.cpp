@@ -113,7 +113,7 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
     return bytes;
 }
 
-bool WriteWholeFile(std::string_view path, std::string_view bytes) {
+bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flush) {
     const std::string target(path);
     if (target.empty()) {
         return false;
@@ -150,11 +150,12 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes) {
     } else {
         ok = WriteAll(file.get(), bytes.data(), bytes.size());
     }
-    ok = ok && FlushFileBuffers(file.get()) != 0;
+    const bool flushed = flush == DiskFlush::Flushed;
+    ok = ok && (!flushed || FlushFileBuffers(file.get()) != 0);
     ok = file.Close() && ok;
     ok = ok && fault != WriteFault::BeforeRename;
     ok = ok && MoveFileExA(temp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                           MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0)) != 0;
     if (!ok) {
         DeleteFileA(temp.c_str());
         return false;

@@ -62,15 +62,21 @@ TEST(Files, FailedWriteLeavesOldFileIntact) {
     const std::string old = "old content that must survive";
     ASSERT_TRUE(WriteWholeFile(path, old));
 
-    for (const WriteFault fault : {WriteFault::DuringWrite, WriteFault::BeforeRename}) {
-        SetWriteFault(fault);
-        const bool written = WriteWholeFile(path, std::string(100000, 'n'));
-        SetWriteFault(WriteFault::None);
-        EXPECT_FALSE(written);
-        EXPECT_EQ(ReadWholeFile(path), old);
-        EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"index.inx"})
-            << "the temporary file was left behind";
+    // The same with and without the flush to disk.
+    for (const DiskFlush flush : {DiskFlush::Flushed, DiskFlush::Skipped}) {
+        for (const WriteFault fault : {WriteFault::DuringWrite, WriteFault::BeforeRename}) {
+            SetWriteFault(fault);
+            const bool written = WriteWholeFile(path, std::string(100000, 'n'), flush);
+            SetWriteFault(WriteFault::None);
+            EXPECT_FALSE(written);
+            EXPECT_EQ(ReadWholeFile(path), old);
+            EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"index.inx"})
+                << "the temporary file was left behind";
+        }
     }
+    ASSERT_TRUE(WriteWholeFile(path, "unflushed", DiskFlush::Skipped));
+    EXPECT_EQ(ReadWholeFile(path), "unflushed");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"index.inx"});
     // A new file that fails is not created at all.
     SetWriteFault(WriteFault::DuringWrite);
     EXPECT_FALSE(WriteWholeFile(dir / "new.txt", "abcdef"));
