@@ -18,8 +18,11 @@ packages=(
   libboost-dev chromium nodejs npm
   # the MIDI stream device's synthesizer on Linux and a General MIDI SoundFont for it
   libfluidsynth-dev timgm6mb-soundfont
-  # running the Windows build
-  wine wine32 libwine-dev
+  # running the Windows build; the updater's dialog test runs it on a virtual display and
+  # takes a screenshot (Chinese texts need a font with the characters)
+  wine wine32 libwine-dev xvfb x11-apps netpbm fonts-wqy-microhei
+  # the updater benchmark's side-by-side tools and the archives of its tests
+  zip unzip curl
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
   diatheke sword-text-kjv sword-text-web
   # SWORD's importer, run beside the import benchmark

@@ -143,6 +143,10 @@ if [[ " ${presets[*]} " == *" win32 "* ]]; then
   start=$SECONDS
   step wine-setup bash tests/wine/setup_actions.sh build/win32 || fail "Wine: set-up tool actions"
   summary+=("Wine set-up actions: ok ($((SECONDS - start))s): $(tail -n 1 "$log_dir/wine-setup.log")")
+  banner "Wine: updater dialog"
+  start=$SECONDS
+  step wine-updater bash tests/wine/updater_dialog.sh build/win32 || fail "Wine: updater dialog"
+  summary+=("Wine updater dialog: ok ($((SECONDS - start))s): $(tail -n 1 "$log_dir/wine-updater.log")")
 fi
 
 # The threaded parts under ThreadSanitizer: play/stop/rewind stress of the song player, the MIDI
