@@ -15,7 +15,7 @@ packages=(
   libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
   # the development host (Boost.Beast) and its browser tests (Playwright drives Debian's Chromium)
-  libboost-dev chromium nodejs npm
+  libboost-dev chromium
   # the MIDI stream device's synthesizer on Linux and a General MIDI SoundFont for it
   libfluidsynth-dev timgm6mb-soundfont
   # running the Windows build; the updater's dialog test runs it on a virtual display and
@@ -46,6 +46,12 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# Node.js and npm run the browser tests; a machine that has them from elsewhere keeps them
+# (Debian's npm conflicts with other Node.js packagings).
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
 
 if ! $need_i386 && [[ ${#missing[@]} -eq 0 ]]; then
   say "all packages present"
