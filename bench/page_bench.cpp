@@ -28,6 +28,7 @@
 #include "engine/search/word_search.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
+#include "bench/backdate.h"
 #include "platform/files.h"
 #include "platform/program_location.h"
 #include "platform/registry.h"
@@ -60,22 +61,7 @@ struct Bench {
 
 Bench* g_bench = nullptr;
 
-// The module reader's cache does not keep files written within the last seconds; the
-// benchmarks measure an installed text, so the files are dated back a minute.
-void Backdate(const std::string& path) {
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
-    platform::FileTimes times;
-    times.lastWrite = times.lastAccess = platform::FileTimeFromUnixSeconds(now - 60);
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "/" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            Backdate(child);
-        } else {
-            platform::SetFileTimes(child, times);
-        }
-    }
-}
+using quillax::bench::Backdate;
 
 std::string FindOnPath(const std::string& name) {
     const auto path = platform::GetEnvironmentValue("PATH");

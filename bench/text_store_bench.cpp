@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "bench/backdate.h"
 #include "platform/files.h"
 #include "setup/main_text.h"
 #include "setup/module_index.h"
@@ -43,23 +44,7 @@ Bench* g_bench = nullptr;
 
 using platform::RemoveTree;
 
-// Files written within the last seconds are read afresh by the module reader's cache every
-// time; the benchmark measures the engine as it runs on an installed text, so the files are
-// dated back a minute.
-void Backdate(const std::string& path) {
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
-    platform::FileTimes times;
-    times.lastWrite = times.lastAccess = platform::FileTimeFromUnixSeconds(now - 60);
-    for (const platform::DirectoryEntry& entry : platform::ListDirectory(path)) {
-        const std::string child = path + "/" + entry.name;
-        if ((entry.attributes & platform::kAttrDirectory) != 0) {
-            Backdate(child);
-        } else {
-            platform::SetFileTimes(child, times);
-        }
-    }
-}
+using quillax::bench::Backdate;
 
 bool SetUp(Bench& bench) {
     std::string base = platform::TemporaryDirectory();

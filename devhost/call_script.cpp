@@ -203,22 +203,6 @@ struct Plan {
 // ---- the session ---------------------------------------------------------------------------------
 
 struct CallSession::Impl {
-    // Puts the state's services back and lets go of the fake window when the session ends,
-    // after the control (declared later, destroyed first) is gone.
-    struct Restore {
-        explicit Restore(RenderState& s)
-            : state(s), timers(s.events.timers), sleep(std::move(s.events.sleep)) {}
-        ~Restore() {
-            state.events.timers = timers;
-            state.events.sleep = std::move(sleep);
-            state.host.pageWindow = nullptr;
-        }
-        Restore(const Restore&) = delete;
-        Restore& operator=(const Restore&) = delete;
-        RenderState& state;
-        TimerService* timers;
-        std::function<void(int)> sleep;
-    };
 
     explicit Impl(RenderState& s)
         : restore(s), control(s, [this](RenderState& r) { return MakeFakePopupWindow(r, host); }) {
@@ -549,7 +533,7 @@ struct CallSession::Impl {
             out += Line(Json{{"line", lineNumber}, {"popup", std::move(state)}});
         } else if (plan.show == "history") {
             Json entries = Json::array();
-            if (const HistoryList* list = restore.state.events.history.Find(&host)) {
+            if (const HistoryList* list = restore.State().events.history.Find(&host)) {
                 const std::vector<HistoryEntry> all = list->Entries();
                 for (std::size_t i = 0; i < all.size(); ++i) {
                     entries.push_back({{"key", platform::GbkToUtf8(all[i].key)},
@@ -562,7 +546,7 @@ struct CallSession::Impl {
         }
     }
 
-    Restore restore;
+    ScopedEngineServices restore;
     FakeHost host;
     ManualTimerService timers;
     Cqlx control;

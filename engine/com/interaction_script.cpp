@@ -367,7 +367,7 @@ private:
     }
 
     void PrintHistory(std::string& out) const {
-        const HistoryList* list = restore_.state.events.history.Find(&host_);
+        const HistoryList* list = restore_.State().events.history.Find(&host_);
         if (list == nullptr) return;
         const std::vector<HistoryEntry> entries = list->Entries();
         for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -377,24 +377,8 @@ private:
         }
     }
 
-    // Puts the state's services back and lets go of the fake window when the session ends,
-    // after the control (declared later, destroyed first) is gone.
-    struct Restore {
-        explicit Restore(RenderState& s)
-            : state(s), timers(s.events.timers), sleep(std::move(s.events.sleep)) {}
-        ~Restore() {
-            state.events.timers = timers;
-            state.events.sleep = std::move(sleep);
-            state.host.pageWindow = nullptr;
-        }
-        Restore(const Restore&) = delete;
-        Restore& operator=(const Restore&) = delete;
-        RenderState& state;
-        TimerService* timers;
-        std::function<void(int)> sleep;
-    };
 
-    Restore restore_;
+    ScopedEngineServices restore_;
     FakeHost host_;
     ManualTimerService timers_;
     Cqlx control_;

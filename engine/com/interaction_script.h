@@ -30,6 +30,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/render_state.h"
 #include "textlib/gb_string.h"
@@ -43,6 +44,29 @@ class FakeHost;
 // Returns 0 when every line was understood, 2 when some were not (they are reported in the
 // transcript and skipped).
 int RunInteractionScript(RenderState& state, std::string_view script, std::string& output);
+
+// Keeps the state's timer service and sleep function for the length of a scripted session and
+// puts them back at its end, letting go of the session's page window. Declared before the
+// session's control, so that it is destroyed after it.
+class ScopedEngineServices {
+public:
+    explicit ScopedEngineServices(RenderState& state)
+        : state_(state), timers_(state.events.timers), sleep_(std::move(state.events.sleep)) {}
+    ~ScopedEngineServices() {
+        state_.events.timers = timers_;
+        state_.events.sleep = std::move(sleep_);
+        state_.host.pageWindow = nullptr;
+    }
+    ScopedEngineServices(const ScopedEngineServices&) = delete;
+    ScopedEngineServices& operator=(const ScopedEngineServices&) = delete;
+
+    RenderState& State() const { return state_; }
+
+private:
+    RenderState& state_;
+    TimerService* timers_;
+    std::function<void(int)> sleep_;
+};
 
 // Gives an in-memory host page the settings of a small desktop that scripts and page renderings
 // assume: screen 1024 x 768, the mouse at (200, 150), a 16-pixel font, a 600-pixel body, a
