@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (build/fuzz) and runs one of them:
+# Builds the libFuzzer targets with clang (build/fuzz) and runs them:
 #
-#   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
-#   scripts/fuzz.sh midi_load_fuzz 3600 -jobs=2 -workers=2
+#   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]   one target for SECONDS
+#   scripts/fuzz.sh --all SECONDS [libFuzzer options...]    every target in turn, SECONDS each
+#   scripts/fuzz.sh --list                                  the names of the targets
+#   scripts/fuzz.sh markup_fuzz 3600 -runs=10000000
 #
-# TARGET is a target of fuzz/CMakeLists.txt (midi_load_fuzz, midi_convert_fuzz); its seeds are
-# fuzz/corpus/<name>/ (both MIDI targets: fuzz/corpus/midi). Inputs the fuzzer finds go to
-# build/fuzz/corpus/<name>/, so the committed seeds stay small; a crashing input is saved as
-# build/fuzz/findings/crash-* and the script fails. Reproduce one with
-# `build/fuzz/bin/TARGET FILE`.
+# The targets are those of fuzz/CMakeLists.txt. Their seeds are fuzz/corpus/<target>/ (both MIDI
+# targets share fuzz/corpus/midi); fuzz/make_corpus.py and fuzz/make_midi_corpus.py write them.
+# Inputs the fuzzer finds go to build/fuzz/corpus/<name>/, so the committed seeds stay small; a
+# crashing input is saved as build/fuzz/findings/crash-* (or leak-*, timeout-*) and the script
+# fails. Reproduce one with `build/fuzz/bin/TARGET FILE`. QUILLAX_FUZZ_BUILD overrides the build
+# folder.
 set -euo pipefail
 
-if [[ $# -lt 2 ]]; then
-  echo "usage: scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]" >&2
+targets=(midi_load_fuzz midi_convert_fuzz config_fuzz module_fuzz markup_fuzz references_fuzz
+  page_text_fuzz event_capture_fuzz manifest_fuzz archive_fuzz errata_fuzz import_fuzz)
+
+usage() {
+  echo "usage: scripts/fuzz.sh TARGET|--all SECONDS [libFuzzer options...]; scripts/fuzz.sh --list" >&2
   exit 2
+}
+
+if [[ ${1:-} == --list ]]; then
+  printf '%s\n' "${targets[@]}"
+  exit 0
 fi
+[[ $# -ge 2 ]] || usage
 target=$1
 seconds=$2
 shift 2
@@ -22,21 +34,37 @@ shift 2
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo_root"
 
-case $target in
-  midi_load_fuzz|midi_convert_fuzz) corpus=midi ;;
-  *) echo "fuzz.sh: unknown target '$target' (midi_load_fuzz, midi_convert_fuzz)" >&2; exit 2 ;;
-esac
+if [[ $target == --all ]]; then
+  selected=("${targets[@]}")
+else
+  found=false
+  for t in "${targets[@]}"; do [[ $t == "$target" ]] && found=true; done
+  if ! $found; then
+    echo "fuzz.sh: unknown target '$target' (${targets[*]})" >&2
+    exit 2
+  fi
+  selected=("$target")
+fi
 
-build=build/fuzz
+build=${QUILLAX_FUZZ_BUILD:-build/fuzz}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLAX_FUZZ=ON >/dev/null
-cmake --build "$build" --target "$target" -j "${QUILLAX_JOBS:-2}"
+cmake --build "$build" --target "${selected[@]}" -j "${QUILLAX_JOBS:-2}"
 
-work=$build/corpus/$corpus
-findings=$build/findings
-mkdir -p "$work" "$findings"
-# Inputs up to 4 KiB: a song file of that size already reaches every path of the parser.
-# Leaks, like every other sanitizer report, are findings.
-ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  "$build/bin/$target" -max_total_time="$seconds" -max_len=4096 -timeout=30 \
-  -artifact_prefix="$findings/" -print_final_stats=1 "$@" "$work" "fuzz/corpus/$corpus"
+# Absolute: some targets work in directories of their own while an input runs.
+findings=$repo_root/$build/findings
+mkdir -p "$findings"
+for t in "${selected[@]}"; do
+  case $t in
+    midi_load_fuzz|midi_convert_fuzz) corpus=midi ;;
+    *) corpus=$t ;;
+  esac
+  work=$build/corpus/$corpus
+  mkdir -p "$work"
+  echo "==== fuzz.sh: $t for ${seconds}s"
+  # Inputs up to 4 KiB: a song, a record or a list of that size already reaches every path.
+  # Leaks, like every other sanitizer report, are findings.
+  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$build/bin/$t" -max_total_time="$seconds" -max_len=4096 -timeout=30 \
+    -artifact_prefix="$findings/" -print_final_stats=1 "$@" "$work" "fuzz/corpus/$corpus"
+done

@@ -9,7 +9,7 @@
 #    `win32` the MinGW cross build whose tests run under Wine in a fresh Wine prefix.
 # 3. `tsan`: the engine tests of the threaded parts (song player, MIDI device, timers) built and
 #    run under ThreadSanitizer; any report fails. `fuzz`: the libFuzzer targets built with clang
-#    in build/fuzz, each run for 30 s on its committed corpus (scripts/fuzz.sh runs them longer);
+#    in build/fuzz, each run for 20 s on its committed corpus (scripts/fuzz.sh runs them longer);
 #    a finding fails and is kept in build/fuzz/findings.
 #
 # Stops at the first failure and says which step failed. Build logs are kept in build/logs.
@@ -30,7 +30,7 @@ for preset in "${presets[@]}"; do
   esac
 done
 # Seconds each fuzz target runs in the `fuzz` stage.
-fuzz_seconds=${QUILLAX_FUZZ_SECONDS:-30}
+fuzz_seconds=${QUILLAX_FUZZ_SECONDS:-20}
 
 log_dir=$repo_root/build/logs
 mkdir -p "$log_dir"
@@ -172,7 +172,7 @@ fi
 
 # Every fuzz target for a bounded time on its committed corpus.
 if [[ " ${presets[*]} " == *" fuzz "* ]]; then
-  for target in midi_load_fuzz midi_convert_fuzz; do
+  for target in $(bash scripts/fuzz.sh --list); do
     banner "fuzz: $target for ${fuzz_seconds}s"
     start=$SECONDS
     step "fuzz-$target" bash scripts/fuzz.sh "$target" "$fuzz_seconds" ||
