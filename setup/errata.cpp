@@ -15,6 +15,32 @@ const char kErrataMissingMessage[] = "The correct file is not exist!";
 
 namespace {
 
+// Whether a section name stays inside the "sys" directory: no drive or root, no ".." part and
+// no 0 byte, which would end the path early (the temporary file's name would then be the text
+// file's). Separators are found as GBK characters are read, so a trail byte 0x5C is none.
+bool StaysInDirectory(std::string_view name) {
+    if (name.empty() || name.front() == '\\' || name.front() == '/') {
+        return name.empty();
+    }
+    std::size_t partStart = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && static_cast<unsigned char>(name[i]) >= 0x81 && i + 1 < name.size()) {
+            ++i;  // a two-byte character
+            continue;
+        }
+        if (i < name.size() && (name[i] == ':' || name[i] == '\0')) {
+            return false;
+        }
+        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+            if (name.substr(partStart, i - partStart) == "..") {
+                return false;
+            }
+            partStart = i + 1;
+        }
+    }
+    return true;
+}
+
 // The text file of one section while its corrections are applied. Its lines are read one by
 // one; the rewritten text collects in `output` and goes to the temporary file at the end.
 class SectionFile {
@@ -22,7 +48,7 @@ public:
     SectionFile(const GbString& configDirectory, std::string_view name)
         : textPath_(configDirectory + "sys\\" + name + ".txt"),
           tempPath_(configDirectory + "sys\\" + name + ".tex"),
-          reader_(textPath_) {}
+          reader_(StaysInDirectory(name) ? textPath_ : GbString()) {}
 
     bool Exists() const { return reader_.IsOpen(); }
     bool AtEnd() const { return reader_.AtEnd(); }

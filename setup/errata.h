@@ -15,7 +15,8 @@
 //
 // Items that are neither, a correction before the first header, one with fewer than two
 // commas, for a line number below 1 or with an empty old text are skipped; so are the
-// corrections of a section whose text file does not exist.
+// corrections of a section whose text file does not exist, or whose name would leave "sys"
+// (a drive, a leading separator, a ".." part or a 0 byte).
 #pragma once
 
 #include "setup/setup_session.h"

@@ -61,6 +61,21 @@ TEST_F(ErrataTest, AFileWhoseTextIsNotFoundStaysByteForByte) {
     EXPECT_EQ(install_.Read("sys\\zendri.txt"), "\x81\x40\r\n");
 }
 
+TEST_F(ErrataTest, SectionsNamingFilesOutsideTheTextFolderSelectNothing) {
+    // A file beside the installation that a ".." section would reach, and names with a drive,
+    // a root or a 0 byte (which would make the temporary file the text file itself).
+    install_.Write("outside.txt", "the beginnning\r\n");
+    const std::string outside = install_.Read("outside.txt");
+    for (const std::string& section : {std::string("..\\outside"), std::string("../outside"),
+                                      std::string("C:\\outside"), std::string("\\outside"),
+                                      std::string("corpa\0x", 7)}) {
+        SCOPED_TRACE(section);
+        Apply("[" + section + "]\r\n1,beginnning,beginning\r\n");
+        EXPECT_EQ(install_.Read("outside.txt"), outside);
+        EXPECT_EQ(install_.Read("sys\\corpa.txt"), kCorpa);
+    }
+}
+
 TEST_F(ErrataTest, ALineOutOfOrderEndsTheRunAfterItsFile) {
     Apply("[corpa]\r\n5,fourth,4th\r\n2,second,2nd\r\n3,the,The\r\n[zendri]\r\n1,a,b\r\n");
     EXPECT_EQ(install_.Read("sys\\corpa.txt"), "first\r\nsecond\r\nthe beginnning\r\n4th a\r\nlast line\r\n");
