@@ -156,7 +156,12 @@ GbString CleanEntryName(std::string_view name) {
 
 GbString ContainedPath(std::string_view cleanedName) {
     GbString path;
-    for (const std::string& part : SplitParts(cleanedName)) {
+    for (std::string part : SplitParts(cleanedName)) {
+        // A drive that only "." or ".." parts kept from the front ("..\A:\x") would make the
+        // path one on that drive: the first part loses it.
+        while (path.IsEmpty() && part.size() >= 2 && part[1] == ':') {
+            part.erase(0, 2);
+        }
         if (part.empty() || part == "." || part == "..") {
             continue;
         }
@@ -257,8 +262,10 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
     for (ZPOS64_T index = 0; index < global.number_entry && result == UNZ_OK;
          ++index, result = unzGoToNextFile(zip)) {
         unz_file_info64 info{};
+        // A name of kEntryNameLimit bytes or more fills the buffer without a terminating 0, so
+        // the last byte is never handed out: it keeps the 0 that ends the cut name.
         char name[kEntryNameLimit + 1] = {};
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
             ++summary.failed;
             continue;
         }
@@ -301,7 +308,9 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         }
         const auto data = ReadCurrentEntry(zip, buffer);
         const std::string target = base + fileName;
-        if (!data || !platform::WriteWholeFile(target, *data)) {
+        // Each entry replaces its file whole; the flush to disk is left to the system, as an
+        // interrupted update is simply run again.
+        if (!data || !platform::WriteWholeFile(target, *data, platform::DiskFlush::Skipped)) {
             ++summary.failed;
             continue;
         }

@@ -27,7 +27,8 @@ constexpr int kEntryNameLimit = 260;
 GbString CleanEntryName(std::string_view name);
 
 // The cleaned name as a relative path that stays below its directory: parts that are empty,
-// "." or ".." are dropped and the rest joined with "\".
+// "." or ".." are dropped, so is a drive ("A:") at the front of the first part kept, and the
+// rest is joined with "\".
 GbString ContainedPath(std::string_view cleanedName);
 
 // The file attributes (platform kAttr... bits) of an entry. Hosts 0, 7, 11 and 14 (FAT,

@@ -61,6 +61,9 @@ TEST(Archive, EntryNamesAreCleaned) {
     EXPECT_EQ(ContainedPath(CleanEntryName("../../etc/x/")), "etc\\x");
     EXPECT_EQ(ContainedPath("..\\.\\a//b\\.."), "a\\b");
     EXPECT_EQ(ContainedPath(".."), "");
+    // A drive that "." and ".." parts left at the front is dropped, not kept as a root.
+    EXPECT_EQ(ContainedPath("..\\A:/aq"), "aq");
+    EXPECT_EQ(ContainedPath(".\\c:d:\\x"), "x");
 }
 
 TEST(Archive, AttributesByHostAndTimes) {
