@@ -207,8 +207,10 @@ void ProfileText::SetValue(std::string_view section, std::string_view key, std::
         }
         const Line& after = lines_[last];
         std::string insert = entry;
-        if (after.next == after.end) {
-            insert = lineEnd + insert;  // that line has no line end yet (end of the file)
+        if (after.next == after.end || text_[after.next - 1] != '\n') {
+            // That line has no line end yet (end of the file), or only a CR, which ends no
+            // line: the new entry would join it.
+            insert = lineEnd + insert;
         }
         text_.insert(after.next, insert);
         Parse();

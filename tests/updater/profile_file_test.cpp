@@ -117,6 +117,12 @@ TEST(ProfileText, WritingChangesOnlyTheLineConcerned) {
     bare.SetValue("a", "k2", "w");
     EXPECT_EQ(bare.Text(), "[a]\nk=v\nk2=w\n[b]\nWORD_GBK=y\n");
 
+    // A last line ending in a lone CR (no line end to a reader) gets a line end before the new
+    // entry, which reads back.
+    ProfileText lone("[a]\r\nk=v\r");
+    lone.SetValue("a", "k2", "w");
+    EXPECT_EQ(lone.Value("a", "k2").value_or("?"), "w");
+
     ProfileText empty;
     empty.SetValue("config", "UPDATEURL", "");
     EXPECT_EQ(empty.Text(), "[config]\r\nUPDATEURL=\r\n");
