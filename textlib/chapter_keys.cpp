@@ -241,12 +241,18 @@ int LinkBracketReferences(GbString& text, std::string_view defaultKey,
                                      1000 + chapter);
         }
 
+        int step = kBracketStep;
         if (!key.IsEmpty()) {
-            text.Insert(i, " <a href=" + key + ">");
+            const GbString tag = " <a href=" + key + ">";
+            text.Insert(i, tag);
             previousKey = key;
             ++links;
+            // The step ends on the tag's ">" for a key of five characters; a longer key (a
+            // default key can be anything) must not be scanned as text, or brackets in it
+            // would be linked again and again without end.
+            step = std::max(step, tag.Length() - 1);
         }
-        i += kBracketStep;
+        i += step;
     }
     return links;
 }

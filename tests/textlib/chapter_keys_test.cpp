@@ -263,6 +263,13 @@ TEST_F(ChapterKeysTest, BracketHostileInput) {
         check(text);
     }
     EXPECT_EQ(Brackets("[:]"), " <a href=01000>:</a>");
+    // A default key holding brackets is never scanned as text: the pass ends.
+    {
+        // (An input that once kept the pass linking inside its own copies of the key.)
+        GbString linked("[]\xD5;[\xFF\xFF\xFF\xFF] [\xB1\xBE\xD5\xC2] (\xCA\xAB" "22\xC6\xAA]");
+        const int links = LinkBracketReferences(linked, "0@\xC2] [\xB1\xBE\xD5\xC2] ", context);
+        EXPECT_EQ(links, CountBytes(linked, " <a href="));
+    }
     EXPECT_EQ(Brackets("[创99999999:1]"), " <a href=01999>创99999999:1</a>");
     EXPECT_EQ(Brackets("[创1:1][99999999999999:1]"),
               " <a href=01001>创1:1</a> <a href=01647>99999999999999:1</a>");
