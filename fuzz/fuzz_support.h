@@ -36,6 +36,16 @@ void RemoveScratchTree(const std::string& path);
 // A directory of this process's own, made on first use and removed at a normal exit. It lies in
 // /dev/shm when that is writable (files written there cost no disk flush), else under TMPDIR or
 // /tmp. The path has no trailing separator.
+// How often pattern occurs in text, occurrences not overlapping.
+inline int Count(std::string_view text, std::string_view pattern) {
+    int n = 0;
+    for (std::size_t at = text.find(pattern); at != std::string_view::npos;
+         at = text.find(pattern, at + pattern.size())) {
+        ++n;
+    }
+    return n;
+}
+
 inline const std::string& ScratchDirectory() {
     static const std::string path = [] {
         std::string parent;

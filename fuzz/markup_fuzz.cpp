@@ -17,14 +17,7 @@ using quillax::fuzzing::Finding;
 
 constexpr const char* kName = "markup_fuzz";
 
-int Count(std::string_view text, std::string_view pattern) {
-    int n = 0;
-    for (std::size_t at = text.find(pattern); at != std::string_view::npos;
-         at = text.find(pattern, at + pattern.size())) {
-        ++n;
-    }
-    return n;
-}
+using quillax::fuzzing::Count;
 
 }  // namespace
 
