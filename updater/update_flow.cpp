@@ -1,5 +1,6 @@
 #include "updater/update_flow.h"
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "updater/texts.h"
@@ -119,6 +120,17 @@ void UpdateFlow::ApplyPass() {
     platform::RemoveFile(manifestCopy_.view());
     front_.SetBusy(false);
     front_.SetDefaultButton(updater_text::kCaptionFinish, true);
+}
+
+FlowSetup PrepareFlowSetup(const StartupSettings& settings) {
+    if (!platform::DirectoryExists("update")) {
+        platform::MakeDirectories("update");
+    }
+    FlowSetup setup;
+    setup.startup = settings;
+    setup.url = ParseManifestUrl(settings.manifestUrl.view());
+    setup.tempDir = GbString(platform::TemporaryDirectory());
+    return setup;
 }
 
 }  // namespace quillax

@@ -27,6 +27,11 @@ struct FlowSetup {
     GbString userAgent; // the program's base name
 };
 
+// The set-up of the passes from the start-up settings: the "update" folder of the working
+// directory is made when missing, the manifest address parsed (the caller checks url.http) and
+// the temporary folder filled in; ownDir and userAgent are the caller's.
+FlowSetup PrepareFlowSetup(const StartupSettings& settings);
+
 class UpdateFlow {
 public:
     enum class Step { Check, Apply, Finish, Closed };

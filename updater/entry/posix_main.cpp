@@ -87,12 +87,7 @@ int Run(int argc, char** argv) {
         return 0;
     }
 
-    if (!platform::DirectoryExists("update")) {
-        platform::MakeDirectories("update");
-    }
-    FlowSetup setup;
-    setup.startup = settings;
-    setup.url = ParseManifestUrl(settings.manifestUrl.view());
+    FlowSetup setup = PrepareFlowSetup(settings);
     if (!setup.url.http) {
         front.ShowMessage(updater_text::kMessageBadUrl, MessageIcon::Stop);
         return 0;
@@ -103,7 +98,6 @@ int Run(int argc, char** argv) {
     GbString workingDir(platform::CurrentDirectory());
     workingDir.Append("/");
     setup.ownDir = workingDir;
-    setup.tempDir = GbString(platform::TemporaryDirectory());
     setup.userAgent = GbString(std::string_view(executable).substr(ownDir.size()));
     UpdateFlow flow(front, setup);
     RunConsoleSession(flow, front, options);

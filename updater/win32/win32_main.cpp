@@ -91,18 +91,12 @@ int Run(HINSTANCE instance, const char* commandLine) {
         return 0;
     }
 
-    if (!platform::DirectoryExists("update")) {
-        platform::MakeDirectories("update");
-    }
-    FlowSetup setup;
-    setup.startup = settings;
-    setup.url = ParseManifestUrl(settings.manifestUrl.view());
+    FlowSetup setup = PrepareFlowSetup(settings);
     if (!setup.url.http) {
         win32::ShowProgramMessage(nullptr, updater_text::kMessageBadUrl, MessageIcon::Stop);
         return 0;
     }
     setup.ownDir = ownDir;
-    setup.tempDir = GbString(platform::TemporaryDirectory());
     setup.userAgent = ProgramBaseName(executable, ownDir);
 
     win32::UpdateDialog dialog(instance, [&setup](win32::DialogFront& front) {
