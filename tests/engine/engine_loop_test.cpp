@@ -95,7 +95,8 @@ TEST(EngineLoopTimerTest, KilledAndStaleTimersNeverFireAndIdsAreNotReused) {
         loop.KillTimer(0);
         loop.KillTimer(-1);
         loop.KillTimer(killed);
-        const int later = loop.SetTimer(30, [&](int id) {
+        // `killed` is a local of this task, which has ended when the timer fires: a copy.
+        const int later = loop.SetTimer(30, [&, killed](int id) {
             loop.KillTimer(id);
             ++laterFired;
             // The old id, killed again from a procedure, does not stop anything new.
