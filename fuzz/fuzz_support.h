@@ -5,6 +5,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -85,11 +87,15 @@ inline void ListTree(const std::string& root, const std::string& relative, std::
     while (const dirent* entry = readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         const std::string path = relative + entry->d_name;
-        struct stat info {};
-        if (lstat((root + "/" + path).c_str(), &info) != 0) continue;
-        if (S_ISLNK(info.st_mode)) {
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {  // a file system that does not say: ask
+            struct stat info {};
+            if (lstat((root + "/" + path).c_str(), &info) != 0) continue;
+            type = S_ISLNK(info.st_mode) ? DT_LNK : S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+        }
+        if (type == DT_LNK) {
             out.insert(path + kLinkMark);
-        } else if (S_ISDIR(info.st_mode)) {
+        } else if (type == DT_DIR) {
             out.insert(path + "/");
             ListTree(root, path + "/", out);
         } else {
@@ -105,18 +111,38 @@ inline std::set<std::string> ListTree(const std::string& root) {
     return out;
 }
 
-// Removes a tree of the scratch directory, read-only directories included (plain file system
-// calls: the product's own are what the targets test, and these run on every input).
-inline void RemoveScratchTree(const std::string& path) {
-    std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(path, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, error);
-        }
+// Empties the directory open as directoryFd and closes it. What unlinks (files, symbolic links)
+// goes at once; what does not is a directory, made writable, emptied and removed.
+inline void RemoveEntriesAt(int directoryFd) {
+    DIR* dir = fdopendir(directoryFd);
+    if (dir == nullptr) {
+        close(directoryFd);
+        return;
     }
-    std::filesystem::remove_all(path, error);
+    std::vector<std::string> directories;
+    while (const dirent* entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        if (unlinkat(dirfd(dir), entry->d_name, 0) != 0) directories.emplace_back(entry->d_name);
+    }
+    for (const std::string& name : directories) {
+        fchmodat(dirfd(dir), name.c_str(), S_IRWXU, 0);
+        const int sub = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (sub >= 0) RemoveEntriesAt(sub);
+        unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR);
+    }
+    closedir(dir);
+}
+
+// Removes a tree of the scratch directory, read-only directories included. Plain system calls:
+// the product's own file functions are what the targets test, and this runs on every input, so
+// it makes as few calls as it can.
+inline void RemoveScratchTree(const std::string& path) {
+    if (unlink(path.c_str()) == 0) return;  // a file or a symbolic link
+    chmod(path.c_str(), S_IRWXU);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd < 0) return;
+    RemoveEntriesAt(fd);
+    rmdir(path.c_str());
 }
 
 // Runs the calls between its construction and its end in directory, then returns to the
