@@ -35,14 +35,16 @@ void CheckRewrite(const std::string& before, const std::string& after, const std
     if (after.size() < 2 || after.compare(after.size() - 2, 2, "\r\n") != 0) {
         Finding(kName, "a rewritten file does not end with CR LF");
     }
-    if (after.rfind("\r\n", 0) == 0 || after.find("\r\n\r\n") != std::string::npos) {
-        Finding(kName, "a rewritten file keeps an empty line");
-    }
     bool loneLineFeed = false;
     for (std::size_t at = list.find('\n'); at != std::string::npos; at = list.find('\n', at + 1)) {
         loneLineFeed = loneLineFeed || at == 0 || list[at - 1] != '\r';
     }
+    // A new text ending in LF after a line's lone CR makes a CR LF of its own, and with it what
+    // reads as an empty line: the line rules hold for lists without a lone LF.
     if (loneLineFeed) return;
+    if (after.rfind("\r\n", 0) == 0 || after.find("\r\n\r\n") != std::string::npos) {
+        Finding(kName, "a rewritten file keeps an empty line");
+    }
     for (std::size_t at = after.find('\n'); at != std::string::npos; at = after.find('\n', at + 1)) {
         if (at == 0 || after[at - 1] != '\r') Finding(kName, "a rewritten line does not end with CR LF");
     }
