@@ -351,6 +351,13 @@ void SongPlayer::FreeBuffers() {
 // ---- setting up the stream ----------------------------------------------------------------------
 
 bool SongPlayer::SetUpStream() {
+    {
+        // Nothing is queued until the loop below queues it: a set-up that fails before then
+        // (a time division the stream refuses, no memory for a block) must not leave a Stop
+        // waiting for buffers to come back.
+        std::lock_guard<std::mutex> lock(mutex_);
+        returnedBuffers_ = kBufferCount;
+    }
     if (!stream_) {
         MidiResult result = platform::kMidiError;
         std::unique_ptr<platform::MidiStream> opened =

@@ -182,7 +182,7 @@ private:
     bool insertTempo_ = false;
     bool buffersPrepared_ = false;
     int currentBuffer_ = 0;
-    int returnedBuffers_ = 0;  // buffers not queued on the stream (handed back, not refilled)
+    int returnedBuffers_ = kBufferCount;  // buffers not queued on the stream (handed back, not refilled)
     int callbackState_ = kStateNormal;
     StreamBuffer buffers_[kBufferCount];
     std::uint32_t converterStatus_ = 0;

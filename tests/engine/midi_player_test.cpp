@@ -3,6 +3,7 @@
 // buffer time, looping, the stuck converter and the stop hand-over.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -435,6 +436,31 @@ TEST(SongPlayerStop, GivesUpWaitingAfterTwoSecondsAndStillCloses) {
     // A second stop has nothing left to do.
     EXPECT_TRUE(rig.player.Stop(false));
     EXPECT_EQ(rig.log->closed, 1);
+}
+
+// A set-up that fails before anything is queued (here the stream refuses the song's SMPTE time
+// division) leaves nothing to wait for: Stop, a new Load and the destructor close the stream at
+// once instead of waiting out the two seconds for buffers that were never queued.
+TEST(SongPlayerStop, FailedSetUpLeavesNothingToWaitFor) {
+    Rig rig(Cat({Header(1, 1, 0xE728), OneNoteTrack()}));
+    rig.log->divisionResult = platform::kMidiInvalidParam;
+    rig.log->returnOnStop = false;
+    std::vector<std::string> errors;
+    rig.player.SetErrorHook([&](const char* operation, platform::MidiResult code) {
+        errors.push_back(std::string(operation) + " " + std::to_string(code));
+    });
+    ASSERT_FALSE(rig.Load());
+    EXPECT_EQ(errors, std::vector<std::string>{"time division " +
+                                               std::to_string(platform::kMidiInvalidParam)});
+    EXPECT_EQ(rig.log->opened, 1);
+    EXPECT_TRUE(rig.log->queued.empty());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(rig.player.Stop(false));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::milliseconds(SongPlayer::kStopWaitMilliseconds / 2));
+    EXPECT_EQ(rig.log->closed, 1);
+    EXPECT_EQ(rig.player.CallbackState(), SongPlayer::kStateNormal);
 }
 
 // Damaged copies of a song: Load and a full conversion pass never read outside the data nor

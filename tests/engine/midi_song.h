@@ -146,6 +146,7 @@ struct FakeStreamLog {
     int stops = 0;
     int resets = 0;
     std::uint32_t division = 0;
+    platform::MidiResult divisionResult = platform::kMidiOk;  // what SetTimeDivision answers
     bool returnOnStop = true;  // Stop and Reset hand the queued buffers back at once
     std::deque<platform::MidiStreamHeader*> queue;
     std::vector<std::vector<StreamEvent>> queued;  // the events of every buffer queued, in order
@@ -176,7 +177,7 @@ public:
 
     platform::MidiResult SetTimeDivision(std::uint32_t division) override {
         log_->division = division;
-        return platform::kMidiOk;
+        return log_->divisionResult;
     }
     platform::MidiResult SetTempo(std::uint32_t) override { return platform::kMidiOk; }
     platform::MidiResult Prepare(platform::MidiStreamHeader& header) override {
