@@ -182,7 +182,8 @@ private:
     bool insertTempo_ = false;
     bool buffersPrepared_ = false;
     int currentBuffer_ = 0;
-    int returnedBuffers_ = kBufferCount;  // buffers not queued on the stream (handed back, not refilled)
+    // Buffers not queued on the stream (never queued, or handed back and not refilled).
+    int returnedBuffers_ = kBufferCount;
     int callbackState_ = kStateNormal;
     StreamBuffer buffers_[kBufferCount];
     std::uint32_t converterStatus_ = 0;
