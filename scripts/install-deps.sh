@@ -70,6 +70,18 @@ if $need_i386; then
   dpkg --add-architecture i386
 fi
 say "installing: ${missing[*]}"
-apt-get update -q
+# A mirror in the middle of a sync serves index files of the wrong size for a while; try the
+# update again before giving up, then install from whatever indexes arrived (the install
+# itself fails clearly if a package is out of reach).
+updated=false
+for attempt in 1 2 3 4; do
+  if apt-get update -q -o Acquire::Retries=3; then
+    updated=true
+    break
+  fi
+  say "package index update failed (attempt $attempt of 4)"
+  [[ $attempt -lt 4 ]] && sleep 20
+done
+$updated || say "going on with the package indexes that did arrive"
 apt-get install -y -q "${missing[@]}" </dev/null
 say "done"
