@@ -118,7 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // An empty item (",usr\\in" after a blank quoted value) is one the engine skips.
         const std::string items = "," + std::string(list.view()) + ",";
         const bool listed = items.find(",usr\\in,") != std::string::npos;
-        if (plainLines && !listed) Finding(kName, "the module is not in EQUATEFILE");
+        if (plainLines && !listed) {
+            std::fprintf(stderr, "bible.ini after: [%s]\nlist: [%.*s]\n", after.c_str(),
+                         static_cast<int>(list.view().size()), list.view().data());
+            Finding(kName, "the module is not in EQUATEFILE");
+        }
     }
     return 0;
 }

@@ -129,6 +129,13 @@ TEST(BibleImport, ParallelListGetsTheModuleOnce) {
     EXPECT_TRUE(AddParallelModule(longer, "usr\\kjv"));
     EXPECT_EQ(longer, "EQUATEFILE=usr\\kjv2,usr\\kjv\r\n");
 
+    // Quotes inside an unquoted list are dropped: written back without its leading blank, the
+    // list would otherwise read as the empty quoted text "" and miss the new module.
+    GbString quotes = "EQUATEFILE= \"\"OLD\r\n";
+    EXPECT_TRUE(AddParallelModule(quotes, "usr\\kjv"));
+    EXPECT_EQ(quotes, "EQUATEFILE=old,usr\\kjv\r\n");
+    EXPECT_EQ(ReadIniValue(quotes, "EQUATEFILE="), "old,usr\\kjv");
+
     GbString empty = "EQUATEFILE=\r\n";
     EXPECT_TRUE(AddParallelModule(empty, "usr\\kjv"));
     EXPECT_EQ(empty, "EQUATEFILE=usr\\kjv\r\n");
