@@ -161,9 +161,8 @@ bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view val
 bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
     GbString value = ReadIniValue(iniText, kEquateKey);
     value.MakeLower();
-    // No module name holds a quote. Left in an unquoted list, a quote that ends up right after
-    // "=" (" \"\"a" loses its blank when the list is written back) would make the whole list
-    // read as the quoted text before the next quote, and the new module would not be in it.
+    // No module name holds a quote. Kept, a quote at the front of the rewritten list would make
+    // it read as a quoted value that ends at the next quote, without the new module.
     DeleteAll(value, "\"");
     const int txt = value.Find(".txt", 0);
     if (txt > 0) {
