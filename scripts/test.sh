@@ -66,16 +66,6 @@ step() {
   return "$rc"
 }
 
-# The Windows programs run under Wine's 32-bit runtime. A machine that could not install it
-# (scripts/install-deps.sh says why) builds them in the win32 stage without running them, and
-# the summary says so; QUILLAX_REQUIRE_WINE=1 makes that a failure instead.
-win32_runs=true
-if [[ " ${presets[*]} " == *" win32 "* ]] &&
-  { [[ $(dpkg-query -W -f='${db:Status-Status}' wine32 2>/dev/null || true) != installed ]] ||
-    ! command -v wine >/dev/null 2>&1; }; then
-  win32_runs=false
-fi
-
 export CTEST_OUTPUT_ON_FAILURE=1
 # CI runs without standard input; nothing here may wait for it.
 exec </dev/null
@@ -85,6 +75,16 @@ if [[ ${QUILLAX_SKIP_DEPS:-0} != 1 ]]; then
   start=$SECONDS
   step deps bash scripts/install-deps.sh || fail "installing dependencies (scripts/install-deps.sh)"
   summary+=("dependencies: ok ($((SECONDS - start))s)")
+fi
+
+# The Windows programs run under Wine's 32-bit runtime, looked for once the packages are in. A
+# machine that could not install it (scripts/install-deps.sh says why) builds them in the win32
+# stage without running them, and the summary says so; QUILLAX_REQUIRE_WINE=1 fails instead.
+win32_runs=true
+if [[ " ${presets[*]} " == *" win32 "* ]] &&
+  { [[ $(dpkg-query -W -f='${db:Status-Status}' wine32 2>/dev/null || true) != installed ]] ||
+    ! command -v wine >/dev/null 2>&1; }; then
+  win32_runs=false
 fi
 
 banner "sample data"
