@@ -29,7 +29,7 @@ if [[ ${QUILLAX_SKIP_DEPS:-0} != 1 ]]; then
   bash scripts/install-deps.sh >/dev/null
 fi
 
-programs=(text_store_bench import_bench page_bench updater_bench)
+programs=(text_store_bench import_bench page_bench updater_bench midi_bench)
 echo "run-all: building ${programs[*]} (preset native)" >&2
 cmake --preset native >/dev/null
 cmake --build --preset native -j "${QUILLAX_JOBS:-2}" --target "${programs[@]}" quillax-cli >/dev/null
