@@ -15,65 +15,27 @@
 #include <vector>
 
 #include "engine/midi/song_player.h"
+#include "engine/midi_song.h"
 #include "platform/midi_device.h"
 
 namespace {
 
 namespace platform = quillax::platform;
-using Bytes = std::vector<std::uint8_t>;
-
-void PutBig(Bytes& out, std::uint32_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void PutVariable(Bytes& out, std::uint32_t value) {
-    std::uint8_t groups[5];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1) out.push_back(static_cast<std::uint8_t>(groups[--count] | 0x80));
-    out.push_back(groups[0]);
-}
+using namespace quillax::testing;
 
 // A format 0 file: 480 ticks a quarter note at 120 and later 150 beats a minute, notes on and
 // off on two channels with irregular gaps.
 Bytes TwoSecondSong(std::size_t* messages) {
-    Bytes track;
-    auto tempo = [&](std::uint32_t delta, std::uint32_t micros) {
-        PutVariable(track, delta);
-        track.insert(track.end(), {0xFF, 0x51, 0x03});
-        PutBig(track, micros, 3);
-    };
-    *messages = 0;
-    tempo(0, 500000);
+    std::vector<TimedEvent> events = {{0, TempoMeta(500000)}};
     const std::uint32_t gaps[] = {10, 23, 38, 17, 31, 12, 26};  // ticks; 1 tick ~ 1 ms
-    std::uint32_t elapsed = 0;
-    for (int i = 0; elapsed < 1900; ++i) {
-        if (i == 40) tempo(0, 400000);
-        const std::uint32_t gap = gaps[i % 7];
-        elapsed += gap;
-        PutVariable(track, gap);
-        const std::uint8_t channel = static_cast<std::uint8_t>(i % 2);
-        const std::uint8_t note = static_cast<std::uint8_t>(48 + i % 24);
-        track.insert(track.end(), {static_cast<std::uint8_t>(0x90 | channel), note,
-                                   static_cast<std::uint8_t>(i % 3 == 0 ? 0 : 80)});
-        ++*messages;
+    std::uint32_t tick = 0;
+    for (int i = 0; tick < 1900; ++i) {
+        if (i == 40) events.push_back({tick, TempoMeta(400000)});
+        tick += gaps[i % 7];
+        events.push_back({tick, NoteOn(i % 2, 48 + i % 24, i % 3 == 0 ? 0 : 80)});
     }
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-
-    Bytes file = {'M', 'T', 'h', 'd'};
-    PutBig(file, 6, 4);
-    PutBig(file, 0, 2);
-    PutBig(file, 1, 2);
-    PutBig(file, 480, 2);
-    file.insert(file.end(), {'M', 'T', 'r', 'k'});
-    PutBig(file, static_cast<std::uint32_t>(track.size()), 4);
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
+    *messages = events.size() - 2;  // the two tempo changes are not sent
+    return Cat({Header(0, 1, 480), TrackChunk(TrackBody(std::move(events)))});
 }
 
 double Quantile(std::vector<double> values, double fraction) {
