@@ -106,15 +106,22 @@ struct Outcome {
 
 // Kills the rewriter at delays spread over [0, 1.5 x one step's time] and checks the watched
 // files after each kill: minRounds times, then more until `budget` is spent or maxRounds.
+// One measured step can be much shorter than the steps of the loop (a slow disk flush on a busy
+// machine), so while no kill has yet come after a finished rewrite the rounds go on past the
+// budget and the span doubles each round.
 Outcome KillRounds(const std::string& mode, const std::string& dir, const std::vector<Watched>& files,
                    std::chrono::microseconds stepTime, int minRounds, int maxRounds,
                    std::chrono::milliseconds budget, bool stopAtFirstFailure) {
     Outcome outcome;
     const auto deadline = Clock::now() + budget;
     std::mt19937 random(std::random_device{}());
-    const auto span = std::max<long long>(1000, stepTime.count() * 3 / 2);
+    const long long firstSpan = std::max<long long>(1000, stepTime.count() * 3 / 2);
+    long long span = firstSpan;
     std::optional<std::string> previous = Read(dir + "/" + files.front().name);
-    for (int round = 0; round < maxRounds && (round < minRounds || Clock::now() < deadline); ++round) {
+    for (int round = 0; round < maxRounds &&
+                        (round < minRounds || Clock::now() < deadline || outcome.changes == 0);
+         ++round) {
+        if (round >= minRounds && outcome.changes == 0) span = std::min(span * 2, firstSpan * 64);
         const std::chrono::microseconds delay(std::uniform_int_distribution<long long>(0, span)(random));
         if (!KillDuringLoop(mode, dir, delay)) {
             outcome.failure = "the rewriter did not run until it was killed";
