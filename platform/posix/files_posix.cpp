@@ -164,6 +164,9 @@ std::atomic<unsigned> tempCounter{0};
 }  // namespace
 
 std::string SystemPath(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) {
+        return {};  // the system would cut the name at the 0 byte and reach another file
+    }
     std::string mapped;
     if (IsAscii(path)) {
         mapped = MapSeparators(path, false);
@@ -441,6 +444,9 @@ bool CopyFileTo(std::string_view from, std::string_view to, bool failIfExists) {
 std::vector<DirectoryEntry> ListDirectory(std::string_view path) {
     std::vector<DirectoryEntry> entries;
     const std::string systemPath = posix::SystemPath(path);
+    if (systemPath.empty() && !path.empty()) {
+        return entries;
+    }
     DIR* dir = opendir(systemPath.empty() ? "." : systemPath.c_str());
     if (dir == nullptr) {
         return entries;

@@ -11,7 +11,8 @@ namespace quillax::platform::posix {
 // The path of the program's text (GBK, "\" or "/") as the system names it: separators become
 // "/", names become UTF-8, and every part that does not exist under its exact name is looked
 // up without regard to ASCII case in its directory (the first part that is found in neither
-// form and everything after it stay as given).
+// form and everything after it stay as given). A path with a 0 byte in it gives the empty
+// text, which every caller refuses.
 std::string SystemPath(std::string_view path);
 
 // A system name (UTF-8) as program text (GBK); bytes that are not valid UTF-8, or names with

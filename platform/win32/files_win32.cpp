@@ -36,6 +36,12 @@ private:
 
 bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
+// The path as the ANSI functions take it, or the empty text (which every caller refuses) when
+// it holds a 0 byte: the system would silently cut the name there and reach another file.
+std::string AnsiPath(std::string_view path) {
+    return path.find('\0') == std::string_view::npos ? AnsiPath(path) : std::string();
+}
+
 // Position of the last "\" or "/" that is not the trail byte of a double-byte character.
 std::size_t LastSeparator(const std::string& path) {
     std::size_t last = std::string::npos;
@@ -79,14 +85,14 @@ FILETIME ToFiletime(FileTime time) {
 }
 
 bool AttributeData(std::string_view path, WIN32_FILE_ATTRIBUTE_DATA& data) {
-    const std::string file(path);
+    const std::string file = AnsiPath(path);
     return !file.empty() && GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data);
 }
 
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(std::string_view path) {
-    const std::string file(path);
+    const std::string file = AnsiPath(path);
     Handle handle(CreateFileA(file.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -114,7 +120,7 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
 }
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flush) {
-    const std::string target(path);
+    const std::string target = AnsiPath(path);
     if (target.empty()) {
         return false;
     }
@@ -164,12 +170,12 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flu
 }
 
 bool FileExists(std::string_view path) {
-    const DWORD attributes = Attributes(std::string(path));
+    const DWORD attributes = Attributes(AnsiPath(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(std::string_view path) {
-    const DWORD attributes = Attributes(std::string(path));
+    const DWORD attributes = Attributes(AnsiPath(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -182,7 +188,7 @@ std::optional<std::uint64_t> FileSize(std::string_view path) {
 }
 
 bool MakeDirectories(std::string_view path) {
-    const std::string full(path);
+    const std::string full = AnsiPath(path);
     if (full.empty()) {
         return false;
     }
@@ -201,7 +207,7 @@ bool MakeDirectories(std::string_view path) {
 }
 
 bool RemoveFile(std::string_view path) {
-    const std::string file(path);
+    const std::string file = AnsiPath(path);
     const DWORD attributes = Attributes(file);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return false;
@@ -210,22 +216,25 @@ bool RemoveFile(std::string_view path) {
 }
 
 bool RemoveEmptyDirectory(std::string_view path) {
-    return RemoveDirectoryA(std::string(path).c_str()) != 0;
+    return RemoveDirectoryA(AnsiPath(path).c_str()) != 0;
 }
 
 bool RenamePath(std::string_view from, std::string_view to, bool replaceExisting) {
-    return MoveFileExA(std::string(from).c_str(), std::string(to).c_str(),
+    return MoveFileExA(AnsiPath(from).c_str(), AnsiPath(to).c_str(),
                        replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
 }
 
 bool CopyFileTo(std::string_view from, std::string_view to, bool failIfExists) {
-    return CopyFileA(std::string(from).c_str(), std::string(to).c_str(),
+    return CopyFileA(AnsiPath(from).c_str(), AnsiPath(to).c_str(),
                      failIfExists ? TRUE : FALSE) != 0;
 }
 
 std::vector<DirectoryEntry> ListDirectory(std::string_view path) {
     std::vector<DirectoryEntry> entries;
-    std::string pattern(path);
+    std::string pattern = AnsiPath(path);
+    if (pattern.empty() && !path.empty()) {
+        return entries;
+    }
     if (!pattern.empty() && LastSeparator(pattern) != pattern.size() - 1) {
         pattern += '\\';
     }
@@ -263,11 +272,11 @@ std::string CurrentDirectory() {
 }
 
 bool ChangeDirectory(std::string_view path) {
-    return SetCurrentDirectoryA(std::string(path).c_str()) != 0;
+    return SetCurrentDirectoryA(AnsiPath(path).c_str()) != 0;
 }
 
 std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {
-    const DWORD attributes = Attributes(std::string(path));
+    const DWORD attributes = Attributes(AnsiPath(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return std::nullopt;
     }
@@ -276,7 +285,7 @@ std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {
 
 bool SetFileAttributeBits(std::string_view path, std::uint32_t attributes) {
     const DWORD bits = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-    return SetFileAttributesA(std::string(path).c_str(), bits) != 0;
+    return SetFileAttributesA(AnsiPath(path).c_str(), bits) != 0;
 }
 
 std::optional<FileTimes> GetFileTimes(std::string_view path) {
@@ -293,7 +302,7 @@ std::optional<FileTimes> GetFileTimes(std::string_view path) {
 
 bool SetFileTimes(std::string_view path, const FileTimes& times) {
     // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
-    Handle handle(CreateFileA(std::string(path).c_str(), FILE_WRITE_ATTRIBUTES,
+    Handle handle(CreateFileA(AnsiPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle.ok()) {

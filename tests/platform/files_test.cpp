@@ -141,6 +141,32 @@ TEST(Files, DirectoriesAndListing) {
     EXPECT_FALSE(PathExists(dir / "a\\b"));
 }
 
+// A name from outside (a page, a manifest) may hold a 0 byte; the system would cut the name
+// there, so "m.inx\0.txt" would read m.inx. Such a path reaches no file at all.
+TEST(Files, PathsWithAZeroByteReachNoFile) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    ASSERT_TRUE(MakeDirectories(dir / "sub"));
+    ASSERT_TRUE(WriteWholeFile(dir / "m.inx", "index"));
+    const std::string cut = std::string("\0", 1);
+
+    EXPECT_FALSE(ReadWholeFile(dir / ("m.inx" + cut + ".txt")).has_value());
+    EXPECT_FALSE(FileExists(dir / ("m.inx" + cut + "x")));
+    EXPECT_FALSE(FileSize(dir / ("m.inx" + cut)).has_value());
+    EXPECT_FALSE(GetFileAttributeBits(dir / ("m.inx" + cut)).has_value());
+    EXPECT_FALSE(DirectoryExists(dir / ("sub" + cut + "x")));
+    EXPECT_TRUE(ListDirectory(dir / ("sub" + cut + "x")).empty());
+    EXPECT_FALSE(WriteWholeFile(dir / ("m.inx" + cut + ".bak"), "new"));
+    EXPECT_FALSE(MakeDirectories(dir / ("new" + cut + "x")));
+    EXPECT_FALSE(RenamePath(dir / ("m.inx" + cut), dir / "moved", true));
+    EXPECT_FALSE(CopyFileTo(dir / "m.inx", dir / ("m.inx" + cut + ".copy"), false));
+    EXPECT_FALSE(RemoveFile(dir / ("m.inx" + cut + ".txt")));
+
+    // Nothing was changed: the file keeps its bytes and no other name appeared.
+    EXPECT_EQ(ReadWholeFile(dir / "m.inx"), std::string("index"));
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"m.inx", "sub"}));
+}
+
 TEST(Files, RenameAndCopy) {
     TempDir dir;
     const std::string a = dir / "a.upg";

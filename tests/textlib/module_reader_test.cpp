@@ -364,6 +364,10 @@ TEST_F(ModuleReaderTest, ModuleLocation) {
     EXPECT_EQ(Read("oblix", "001"), "");
     EXPECT_EQ(Read("", "01001"), "");
     EXPECT_EQ(Read("missing", "01001"), "");
+    // A name cut short by a 0 byte must not open the file before the cut: here that file
+    // would serve as both index and text.
+    Write("both.inx", TextEntry("k", 11) + ClosingEntry(16) + "hello");
+    EXPECT_EQ(Read(std::string("both.inx\0", 9), "k"), "");
 }
 
 TEST_F(ModuleReaderTest, ReferencePasses) {
