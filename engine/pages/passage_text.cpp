@@ -136,7 +136,8 @@ Selection SelectIntoLaterChapter(RenderState& state, const GbString& chapter, in
     const int dash = item.Find("-");
     const int target = dash >= 0 && dash < separator ? ToInt(item.Slice(dash + 1, separator - dash - 1)) : 0;
     const int book = chapterNumber / 1000;
-    const int lastInBetween = std::min(target - 1, ChapterCount(book));
+    // A target below 1 (also a clamped huge negative number) adds no chapters in between.
+    const int lastInBetween = target < 1 ? 0 : std::min(target - 1, ChapterCount(book));
     for (int c = chapterNumber % 1000 + 1; c <= lastInBetween; ++c) {
         result += ChapterPage(state, MakeChapterKey(book * 1000 + c), true);
     }

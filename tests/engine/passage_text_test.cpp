@@ -83,6 +83,10 @@ TEST_F(PassageTextTest, RangeIntoLaterChapters) {
     EXPECT_EQ(far, "【<tt>创2:1-999999:1</tt>】<s>1</s>天地万物都造齐了。<br><s>2</s>到第七日。"
                    "<br>　　<s>1</s>蛇比田野一切的活物更狡猾。<br><s>2</s>女人对蛇说。<br><s>3</s>惟有园当中那棵树上的果子。"
                    "<br>　　<s>1</s>甲<big>小标题</big><s>2</s>乙亇<s>3</s>丙");
+    // A chapter number too far below zero for an int: only this chapter's verses, no later
+    // chapters (the clamped number minus one used to wrap round to the largest int).
+    EXPECT_EQ(Passage("01002", "创2:1--99999999999:1"),
+              "【<tt>创2:1--99999999999:1</tt>】<s>1</s>天地万物都造齐了。<br><s>2</s>到第七日。");
 }
 
 TEST_F(PassageTextTest, HeadingsAndTails) {
