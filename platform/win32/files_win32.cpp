@@ -39,7 +39,7 @@ bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 // The path as the ANSI functions take it, or the empty text (which every caller refuses) when
 // it holds a 0 byte: the system would silently cut the name there and reach another file.
 std::string AnsiPath(std::string_view path) {
-    return path.find('\0') == std::string_view::npos ? AnsiPath(path) : std::string();
+    return path.find('\0') == std::string_view::npos ? std::string(path) : std::string();
 }
 
 // Position of the last "\" or "/" that is not the trail byte of a double-byte character.
