@@ -40,6 +40,15 @@ packages+=("${wine_runtime[@]}")
 
 say() { echo "install-deps: $*"; }
 
+# Wine's 32-bit loader is a 32-bit Linux program: a kernel built without 32-bit support refuses
+# it even when every package is in.
+check_wine_runs() {
+  if command -v wine >/dev/null 2>&1 && ! WINEDEBUG=-all wine --version >/dev/null 2>&1; then
+    say "WARNING: Wine is installed but its 32-bit loader does not run (this kernel runs no 32-bit programs);"
+    say "WARNING: the Windows programs will be built but not run (see scripts/test.sh)"
+  fi
+}
+
 need_i386=false
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_i386=true
@@ -62,6 +71,7 @@ fi
 
 if ! $need_i386 && [[ ${#missing[@]} -eq 0 ]]; then
   say "all packages present"
+  check_wine_runs
   exit 0
 fi
 
@@ -91,6 +101,7 @@ for attempt in 1 2 3 4; do
 done
 $updated || say "going on with the package indexes that did arrive"
 if apt-get install -y -q "${missing[@]}" </dev/null; then
+  check_wine_runs
   say "done"
   exit 0
 fi
