@@ -113,10 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReplaceAll(after, "= ", "=");
         }
         const GbString list = ReadIniValue(after, "EQUATEFILE=");
+        // Module names are file names, matched without regard to case: an "usr\\In" already
+        // in the list is the imported module, and the import leaves the list as it is.
+        GbString lowered(list);
+        lowered.MakeLower();
         // Looked for byte by byte: a list whose last byte is a lone GBK lead byte joins the
         // "," put after it into one character.
         // An empty item (",usr\\in" after a blank quoted value) is one the engine skips.
-        const std::string items = "," + std::string(list.view()) + ",";
+        const std::string items = "," + std::string(lowered.view()) + ",";
         const bool listed = items.find(",usr\\in,") != std::string::npos;
         if (plainLines && !listed) {
             std::fprintf(stderr, "bible.ini after: [%s]\nlist: [%.*s]\n", after.c_str(),
