@@ -5,6 +5,7 @@
 #include "setup/module_index.h"
 #include "setup/path_text.h"
 #include "setup/text_edit.h"
+#include "textlib/config_text.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
 
@@ -117,7 +118,7 @@ std::string ConvertVerseList(std::string_view input, int& verseCount) {
 
 GbString ReadIniValue(const GbString& iniText, std::string_view key) {
     GbString value;
-    const int at = key.empty() ? -1 : iniText.Find(key, 0);
+    const int at = FindConfigKey(iniText, key);
     if (at < 0) {
         return value;
     }
@@ -136,7 +137,7 @@ GbString ReadIniValue(const GbString& iniText, std::string_view key) {
 }
 
 bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view value) {
-    const int at = key.empty() ? -1 : iniText.Find(key, 0);
+    const int at = FindConfigKey(iniText, key);
     if (at < 0) {
         iniText.Append(key);
         iniText.Append(value);

@@ -9,14 +9,6 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr char kQuote = '"';
 
-// Position of key in the text, or -1. An empty key is never found.
-int FindKey(const GbString& text, std::string_view key) {
-    if (key.empty()) {
-        return -1;
-    }
-    return text.Find(key, 0);
-}
-
 // The end of the line that starts at or after `from`: the position of the next CR LF, or the
 // end of the text.
 int LineEnd(const GbString& text, int from) {
@@ -29,7 +21,37 @@ int NextQuote(const GbString& text, int from) {
     return from < text.Length() ? text.Find(std::string_view(&kQuote, 1), from) : -1;
 }
 
+// Whether only blanks and tabs stand between the start of the line and position at.
+bool StartsLine(std::string_view text, std::size_t at) {
+    while (at > 0) {
+        const char before = text[at - 1];
+        if (before == '\n') {
+            return true;
+        }
+        if (before != ' ' && before != '\t') {
+            return false;
+        }
+        --at;
+    }
+    return true;
+}
+
 }  // namespace
+
+int FindConfigKey(std::string_view text, std::string_view key) {
+    if (key.empty()) {
+        return -1;
+    }
+    // A match that starts a line never starts on the second byte of a character (that follows a
+    // lead byte, not a line feed or a blank), so a byte-wise search serves here.
+    for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+        if (StartsLine(text, at)) {
+            return static_cast<int>(at);
+        }
+    }
+    // No line starts with it: the first occurrence, found as every text search finds it.
+    return GbString(text).Find(key, 0);
+}
 
 GbString ApplyBlankRule(std::string_view text) {
     GbString result(text);
@@ -49,7 +71,7 @@ GbString ReadConfigFile(std::string_view path) {
 GbString ReadConfigValue(const GbString& configText, std::string_view key) {
     const GbString& text = configText;
     GbString value;
-    const int at = FindKey(text, key);
+    const int at = FindConfigKey(text, key);
     if (at < 0) {
         return value;
     }
@@ -86,7 +108,7 @@ GbString StoredConfigValue(std::string_view value) {
 }
 
 bool ReplaceConfigValue(GbString& configText, std::string_view key, std::string_view value) {
-    const int at = FindKey(configText, key);
+    const int at = FindConfigKey(configText, key);
     if (at < 0) {
         return false;
     }

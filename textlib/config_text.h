@@ -1,10 +1,10 @@
 // The rules of the configuration file bible.ini, shared by the engine, the updater and the
 // set-up tool.
 //
-// bible.ini looks like a profile file, but its keys are found by plain text search: a key is
-// written in upper case with its equals sign ("LANGUAGE=") and is found as its first occurrence
-// anywhere in the file, sections and line starts notwithstanding. A key whose text ends another
-// key ("SEARCH=" in "MAXSEARCH=") is therefore found inside the other one when that comes first.
+// bible.ini looks like a profile file, but its keys are found by text search, sections
+// notwithstanding: a key is written in upper case with its equals sign ("LANGUAGE=") and is
+// found where it starts a line (FindConfigKey). Only a file in which no line starts with the
+// key has it found inside other text, at its first occurrence, as the files were always read.
 //
 //  - The file is read whole; every blank directly before an "=", then every blank directly
 //    after one, is removed once, so "KEY = v" reads as "KEY=v" (but "KEY  =v" as "KEY =v").
@@ -24,6 +24,13 @@
 #include "textlib/gb_string.h"
 
 namespace quillax {
+
+// Where key stands in the configuration text text: the first occurrence that starts a line (at
+// the start of the text or right after a LF, with only blanks or tabs before it on its line);
+// when no line starts with it, its first occurrence anywhere. So "SEARCH=" is found on its own
+// line, not inside a "MAXSEARCH=" line before it. -1 when key is empty or does not occur. The
+// reader, the writer and every program that looks up a key of bible.ini use this one rule.
+int FindConfigKey(std::string_view text, std::string_view key);
 
 // Applies the blank rule to a whole configuration text.
 GbString ApplyBlankRule(std::string_view text);

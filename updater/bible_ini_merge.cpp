@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "textlib/config_text.h"
 #include "updater/profile_file.h"
 #include "updater/texts.h"
 
@@ -32,10 +33,11 @@ bool ContainsText(std::string_view text, std::string_view pattern) {
 
 // The CMPSTR block of a bible.ini text: from "CMPSTR=" up to the "[config]" after it.
 bool FindBlock(const std::string& text, std::size_t& begin, std::size_t& end) {
-    begin = text.find("CMPSTR=");
-    if (begin == std::string::npos) {
+    const int key = FindConfigKey(text, "CMPSTR=");
+    if (key < 0) {
         return false;
     }
+    begin = static_cast<std::size_t>(key);
     end = text.find("[config]", begin);
     return end != std::string::npos;
 }

@@ -282,7 +282,7 @@ bool SetConfigValue(RenderState& state, std::string_view keyText, GbString& valu
     state.configText = ReadCurrentConfigFile(state);
     GbString key(keyText);
     key.MakeUpper();
-    if (key.IsEmpty() || state.configText.Find(key, 0) < 0) {
+    if (FindConfigKey(state.configText, key) < 0) {
         return false;  // files are never extended with new keys
     }
 

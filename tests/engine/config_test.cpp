@@ -14,8 +14,7 @@ namespace {
 
 using testing::ConfigTest;
 
-// Every key the engine reads, in an order that keeps "SEARCH=" and "CNAME=" from being found
-// inside "MAXSEARCH=" and "CCNAME=".
+// Every key the engine reads, each on its own line.
 const std::string kFullIni =
     "[config]\r\n"
     "LANGUAGE=gb2312\r\n"
@@ -263,22 +262,19 @@ TEST_F(ConfigTest, OrdinaryWrites) {
     EXPECT_EQ(Ini(), "[config]\r\nSEARCH=other\r\nREADMODEL=2\r\nUSEGBK=1\r\n");
 }
 
-TEST_F(ConfigTest, SearchWordsGoIntoTheFirstKeyThatMatches) {
-    RenderState& maxFirst = Load("MAXSEARCH=50\r\nSEARCH=abc\r\n");
-    EXPECT_EQ(maxFirst.maxSearch, 50);
-    EXPECT_EQ(maxFirst.lastSearch, "50");
-    GbString value("word");
-    SetConfigValue(maxFirst, "SEARCH=", value);
-    EXPECT_EQ(Ini(), "MAXSEARCH=word\r\nSEARCH=abc\r\n");
-    EXPECT_EQ(maxFirst.maxSearch, 0);
-
-    RenderState& searchFirst = Load("SEARCH=abc\r\nMAXSEARCH=50\r\n");
-    EXPECT_EQ(searchFirst.lastSearch, "abc");
-    value = GbString("word");
-    SetConfigValue(searchFirst, "SEARCH=", value);
-    EXPECT_EQ(Ini(), "SEARCH=word\r\nMAXSEARCH=50\r\n");
-    EXPECT_EQ(searchFirst.lastSearch, "word");
-    EXPECT_EQ(searchFirst.maxSearch, 50);
+TEST_F(ConfigTest, SearchWordsGoIntoTheirOwnLineWhateverTheOrderOfTheKeys) {
+    for (const char* file : {"MAXSEARCH=50\r\nSEARCH=abc\r\n", "SEARCH=abc\r\nMAXSEARCH=50\r\n"}) {
+        RenderState& s = Load(file);
+        EXPECT_EQ(s.maxSearch, 50) << file;
+        EXPECT_EQ(s.lastSearch, "abc") << file;
+        GbString value("word");
+        SetConfigValue(s, "SEARCH=", value);
+        std::string expected(file);
+        expected.replace(expected.find("=abc"), 4, "=word");
+        EXPECT_EQ(Ini(), expected);
+        EXPECT_EQ(s.lastSearch, "word");
+        EXPECT_EQ(s.maxSearch, 50);
+    }
 }
 
 TEST_F(ConfigTest, BusyRefusesReadsAndWrites) {

@@ -68,8 +68,9 @@ TEST(ConfigText, PlainValues) {
     EXPECT_EQ(ReadConfigValue(GbString("A=1\r\nB="), "B="), "");
     // Only CR LF ends a line: a lone LF or CR is part of the value.
     EXPECT_EQ(ReadConfigValue(GbString("A=1\nB=2\rC\r\nD=4"), "A="), "1\nB=2\rC");
-    // Sections and line starts do not matter: the first occurrence anywhere is the key.
-    EXPECT_EQ(ReadConfigValue(GbString("[x]\r\nXKEY=1\r\nKEY=2\r\n"), "KEY="), "1");
+    // Sections do not matter; the key that starts a line wins over one inside another key.
+    EXPECT_EQ(ReadConfigValue(GbString("[x]\r\nXKEY=1\r\nKEY=2\r\n"), "KEY="), "2");
+    EXPECT_EQ(ReadConfigValue(GbString("[y]\r\nKEY=3\r\n[x]\r\nKEY=2\r\n"), "KEY="), "3");
 }
 
 TEST(ConfigText, QuotedValues) {
@@ -85,13 +86,30 @@ TEST(ConfigText, QuotedValues) {
     EXPECT_EQ(ReadConfigValue(GbString("A=x \"y z\"\r\n"), "A="), "x\"yz\"");
 }
 
-TEST(ConfigText, KeyFoundInsideAnotherKey) {
-    const GbString maxFirst("MAXSEARCH=50\r\nSEARCH=abc\r\n");
-    EXPECT_EQ(ReadConfigValue(maxFirst, "SEARCH="), "50");
-    EXPECT_EQ(ReadConfigValue(maxFirst, "MAXSEARCH="), "50");
-    const GbString searchFirst("SEARCH=abc\r\nMAXSEARCH=50\r\n");
-    EXPECT_EQ(ReadConfigValue(searchFirst, "SEARCH="), "abc");
-    EXPECT_EQ(ReadConfigValue(searchFirst, "MAXSEARCH="), "50");
+TEST(ConfigText, AKeyIsFoundWhereItStartsALineBeforeAnywhereElse) {
+    // Either order of the two keys reads both, and a write changes the right line.
+    for (const char* file : {"MAXSEARCH=50\r\nSEARCH=abc\r\n", "SEARCH=abc\r\nMAXSEARCH=50\r\n"}) {
+        GbString text(file);
+        EXPECT_EQ(ReadConfigValue(text, "SEARCH="), "abc") << file;
+        EXPECT_EQ(ReadConfigValue(text, "MAXSEARCH="), "50") << file;
+        ASSERT_TRUE(ReplaceConfigValue(text, "SEARCH=", "word"));
+        EXPECT_EQ(ReadConfigValue(text, "SEARCH="), "word") << file;
+        EXPECT_EQ(ReadConfigValue(text, "MAXSEARCH="), "50") << file;
+    }
+    // Blanks and tabs may stand before the key on its line; a LF alone ends a line too.
+    EXPECT_EQ(FindConfigKey("MAXSEARCH=1\r\n \tSEARCH=2", "SEARCH="), 15);
+    EXPECT_EQ(FindConfigKey("CCNAME=a\nCNAME=b", "CNAME="), 9);
+    EXPECT_EQ(FindConfigKey("SEARCH=1\r\nSEARCH=2", "SEARCH="), 0);
+    // No line starts with the key: its first occurrence, as files were always read (two keys
+    // on one line, a key after a section name).
+    EXPECT_EQ(FindConfigKey("A=1 MAXSEARCH=5 SEARCH=6", "SEARCH="), 7);
+    EXPECT_EQ(ReadConfigValue(GbString("[config]SEARCH=abc\r\n"), "SEARCH="), "abc");
+    EXPECT_EQ(FindConfigKey("x;SEARCH=1", "SEARCH="), 2);
+    // Never on the second byte of a character: "誗" is C5 53, whose second byte is "S".
+    EXPECT_EQ(FindConfigKey("\xC5SEARCH=1\r\nSEARCH=2", "SEARCH="), 11);
+    EXPECT_EQ(FindConfigKey("SEARCH=1", ""), -1);
+    EXPECT_EQ(FindConfigKey("SEARCH=1", "MISSING="), -1);
+    EXPECT_EQ(FindConfigKey("", "A="), -1);
 }
 
 TEST(ConfigText, Lists) {
