@@ -155,6 +155,25 @@ int LastBetween(const GbString& text, std::string_view pattern, int after, int b
     return -1;
 }
 
+// The first occurrence of any of the patterns that starts after `after` and before `before`,
+// or -1.
+int FirstBetween(const GbString& text, std::initializer_list<std::string_view> patterns, int after,
+                 int before) {
+    const int start = std::max(after + 1, 0);
+    const int end = std::min(before, text.Length());
+    if (start >= end) {
+        return -1;
+    }
+    // Only the span between the two places is searched, as LastBetween does.
+    const std::string_view span = text.view().substr(static_cast<std::size_t>(start),
+                                                     static_cast<std::size_t>(end - start));
+    std::size_t first = std::string_view::npos;
+    for (const std::string_view pattern : patterns) {
+        first = std::min(first, span.find(pattern));
+    }
+    return first == std::string_view::npos ? -1 : start + static_cast<int>(first);
+}
+
 // Puts the verses of the parallel modules behind the matching verses of the page.
 void InsertParallelVersions(RenderState& state, GbString& text, std::string_view key,
                             bool noLinks) {
@@ -183,6 +202,16 @@ void InsertParallelVersions(RenderState& state, GbString& text, std::string_view
             const GbString mark = "<s>" + Number(n) + "</s>";
             const int markAt = text.Find(mark, std::max(current, 0));
             int at = markAt;
+            if (!noLinks && current >= 0) {
+                // In a table the previous verse's translation goes at the end of that verse's
+                // text cell: before the next cell (its row's reference cell), the next row or
+                // the end of its table, whichever comes first after the verse.
+                const int cellEnd = FirstBetween(text, {"<td", "<tr", "</table", "<table"}, current,
+                                                 markAt >= 0 ? markAt : text.Length());
+                if (cellEnd >= 0) {
+                    at = cellEnd;
+                }
+            }
             if (at < 0) {
                 at = LastBetween(text, "<td", -1, text.Length());
                 if (at < 0) {
@@ -206,16 +235,8 @@ void InsertParallelVersions(RenderState& state, GbString& text, std::string_view
                                     state.cmpStr[kWordParallelClose];
             verses.Delete(0, next);
 
-            // Each of these moves the place back only to a mark after the previous verse; a
-            // cell can only lie after it when its row does.
+            // Each of these moves the place back only to a mark after the previous verse.
             if (!noLinks) {
-                // In a table the verse goes at the end of the previous verse's cell, before
-                // that row's reference cell.
-                const int row = LastBetween(text, "<tr", current, at);
-                const int cell = row >= 0 ? LastBetween(text, "<td", current, row) : -1;
-                if (cell >= 0) {
-                    at = cell;
-                }
                 const int rule = LastBetween(text, "<hr>", current, at);
                 if (rule >= 0) {
                     at = rule;
@@ -405,6 +426,11 @@ GbString ChapterPage(RenderState& state, std::string_view keyText, bool noLinks)
         }
         LinkBracketReferences(state, text, key);
         text.Replace("( ", "(");
+    } else if (text.IsEmpty() && IsChapterKey(key, false) != 0) {
+        // A chapter the installation lacks: the notice for a missing passage between the two
+        // bars, as a popup of the passage shows it; no parallel text has a verse to go beside.
+        const GbString bar = NavigationBar(state, IsChapterKey(key, false));
+        return bar + state.cmpStr[kWordPassageMissing] + bar;
     } else {
         ReplaceAll(text, {{"'7", "%><font size=-2>"},
                           {"'a", "<td class=td2 valign=top width="},

@@ -37,6 +37,7 @@ namespace quillax {
 constexpr std::string_view kChapterModule = "Tessaly";
 
 // The vocabulary (cmpStr) indexes of the chapter pages.
+constexpr int kWordPassageMissing = 5;      // a chapter or passage the installation lacks
 constexpr int kWordPreviousBook = 25;
 constexpr int kWordPreviousChapter = 26;
 constexpr int kWordPreviousPsalm = 27;
@@ -51,8 +52,9 @@ constexpr int kWordShowSimplified = 77;    // language link while traditional ch
 constexpr int kWordShowTraditional = 78;   // language link while simplified characters show
 
 // The chapter page of key (a chapter key, or a 7-character special key), in page form or, with
-// noLinks, in no-links form. Empty chapter text when the module or the record is missing (the
-// page form of a valid chapter still has its navigation bars).
+// noLinks, in no-links form. Empty chapter text when the module or the record is missing; the
+// page form of a valid chapter then shows the missing-passage notice cmpStr[5] between its
+// navigation bars.
 //  - readModel 1: every verse starts a line;
 //  - readModel above 1, for a 5-character key: the verses of the parallel modules
 //    (parallelModules, "EQUATEFILE=") are put behind the matching verses of the page.

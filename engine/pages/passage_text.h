@@ -8,8 +8,8 @@
 
 namespace quillax {
 
-// The vocabulary (cmpStr) indexes of the passage texts.
-constexpr int kWordPassageMissing = 5;   // the answer when nothing could be cut out
+// The vocabulary (cmpStr) indexes of the passage texts (and kWordPassageMissing of
+// chapter_page.h, the answer when nothing could be cut out).
 constexpr int kWordVerse = 31;           // removed from the link text ("节")
 constexpr int kWordOrdinal = 32;         // removed from the link text ("第")
 constexpr int kWordHeadingEnd = 33;      // a Psalms heading ending with it gets a line break

@@ -227,9 +227,10 @@ TEST_F(ChapterPageTest, HostileRecords) {
         << page;
     EXPECT_EQ(Page("01002", true), "<s>999</s>99<sup>123456789</sup><q><sup><sup><a>'");
     EXPECT_FALSE(Page("01002", false).empty());
-    // An empty record and a missing record: the bars alone in page form, nothing without links.
+    // An empty record and a missing record: the missing-passage notice between the bars in
+    // page form, nothing without links.
     const std::string bar = std::string(NavigationBar(state(), 1003).view());
-    EXPECT_EQ(Page("01003", false), bar + bar);
+    EXPECT_EQ(Page("01003", false), bar + state().cmpStr[5].str() + bar);
     EXPECT_EQ(Page("01003", true), "");
     EXPECT_EQ(Page("01050", true), "");
     EXPECT_EQ(Page("", true), "");
