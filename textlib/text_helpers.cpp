@@ -14,6 +14,8 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 // Skips leading white space; returns the index of the first other byte.
 std::size_t SkipSpace(std::string_view text) {
     std::size_t i = 0;
@@ -113,6 +115,14 @@ int ParseColor(std::string_view text) {
         value = value * 16 + digit;
     }
     return value;
+}
+
+int FindIgnoringCase(std::string_view text, std::string_view pattern, int from) {
+    if (from < 0 || static_cast<std::size_t>(from) > text.size()) return -1;
+    const auto same = [](char a, char b) { return LowerAscii(a) == LowerAscii(b); };
+    const auto found = std::search(text.begin() + from, text.end(), pattern.begin(), pattern.end(), same);
+    if (found == text.end() && !pattern.empty()) return -1;
+    return static_cast<int>(found - text.begin());
 }
 
 GbString StripPath(std::string_view text) {

@@ -26,6 +26,11 @@ double ToReal(std::string_view text);
 // (including a missing one) 0.
 int ParseColor(std::string_view text);
 
+// The first position at or after `from` where text holds pattern, ASCII letters compared
+// without regard to case ("<A href=" matches "<a HREF="), byte by byte; -1 when there is none
+// (or from is outside the text). For markup, whose tags a browser may write in either case.
+int FindIgnoringCase(std::string_view text, std::string_view pattern, int from = 0);
+
 // The file name of a path or URL: the text lower-cased (ASCII letters, GBK characters
 // spared) with everything up to and including the last "/" removed.
 GbString StripPath(std::string_view text);

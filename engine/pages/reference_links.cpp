@@ -1,7 +1,10 @@
 #include "engine/pages/reference_links.h"
 
+#include <utility>
+
 #include "engine/pages/passage_text.h"
 #include "textlib/chapter_keys.h"
+#include "textlib/text_helpers.h"
 
 namespace quillax {
 namespace {
@@ -38,25 +41,46 @@ bool StartsAbbreviationSlot(const GbString& bookNameText, std::string_view name)
     return false;
 }
 
+// The separators of a group: blanks and "；" become ";", and ";;" one ";".
+GbString NormalizeSeparators(std::string_view text) {
+    GbString normalized(text);
+    normalized.Replace(" ", ";");
+    normalized.Replace("；", ";");
+    normalized.Replace(";;", ";");
+    return normalized;
+}
+
 // Cleans a parenthesised group before its references are looked for.
 void CleanGroup(GbString& group) {
     group.Replace("：", ":");
     // Links already in the text (a page read back from the browser) give up their tags; the
-    // references inside are linked afresh.
-    for (int p = group.Find("<A "); p >= 0; p = group.Find("<A ", p)) {
+    // references inside are linked afresh. The browser may write the tags in either case
+    // ("<A href=" or "<a href="). An anchor without an href (a verse name) stays whole: the
+    // separators are normalised around its tag, not inside it.
+    GbString cleaned;
+    int copied = 0;
+    int p = FindIgnoringCase(group, "<a ");
+    while (p >= 0) {
         const int close = group.Find(">", p);
         if (close < 0) {
             break;
         }
+        if (FindIgnoringCase(group.Slice(p, close - p), "href=") < 0) {
+            cleaned += NormalizeSeparators(group.Slice(copied, p - copied));
+            cleaned += group.Slice(p, close + 1 - p);
+            copied = close + 1;
+            p = FindIgnoringCase(group, "<a ", copied);
+            continue;
+        }
         group.Delete(p, close - p + 1);
-        const int end = group.Find("</A>", p);
+        const int end = FindIgnoringCase(group, "</a>", p);
         if (end >= 0) {
             group.Delete(end, 4);
         }
+        p = FindIgnoringCase(group, "<a ", p);
     }
-    group.Replace(" ", ";");
-    group.Replace("；", ";");
-    group.Replace(";;", ";");
+    cleaned += NormalizeSeparators(group.Slice(copied));
+    group = std::move(cleaned);
 }
 
 // Links the reference that starts at start (its book abbreviation, or its first digit) and

@@ -18,8 +18,9 @@
 namespace quillax {
 
 // Links the references inside parentheses of text, in place; stores 1 in changedFlags.
-//  - Each parenthesised group is cleaned first: "：" becomes ":", links "<A ...>...</A>" lose
-//    their tags, and blanks and "；" become ";" (";;" one ";").
+//  - Each parenthesised group is cleaned first: "：" becomes ":", links "<A href=...>...</A>"
+//    lose their tags (written in either case; anchors without an href stay), and blanks and
+//    "；" become ";" (";;" one ";").
 //  - In a group, a reference starts at a book abbreviation (2 or 4 bytes) followed by a digit,
 //    or at the digit after a ";" (the book of the previous reference, lastBook). With a ":" at
 //    most 3 bytes after the chapter's first digit it runs over the digits, "-" and "," after
