@@ -19,6 +19,35 @@ bool StartsWith(const std::u16string& text, std::u16string_view prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// Markup as it compares whatever way a browser gave it back: ASCII letters in lower case,
+// without quotes, blanks, tabs and line breaks, and without the "about:blank" that a browser
+// may put before a relative link. (None of the removed bytes can be the second byte of a GBK
+// character.)
+GbString MarkupSignature(std::string_view html) {
+    GbString lower(html);
+    lower.MakeLower();
+    GbString signature;
+    for (const char c : lower.view()) {
+        if (c != '"' && c != '\'' && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            signature.Append(c);
+        }
+    }
+    signature.Replace("about:blank", "");
+    return signature;
+}
+
+// Whether the page text already begins with the link bar at the place where a write puts it
+// (right after "<body>", or at the start): a body read back from the page carries the bar
+// that the page was written with.
+bool BeginsWithLinkControl(const GbString& text, int at, const GbString& linkControl) {
+    if (linkControl.IsEmpty()) return false;
+    // The bar as a browser writes it back is longer by its quotes and link prefixes at most.
+    const int span = 4 * linkControl.Length() + 256;
+    const GbString bar = MarkupSignature(linkControl);
+    const GbString page = MarkupSignature(text.Slice(at, span));
+    return page.view().substr(0, bar.view().size()) == bar.view();
+}
+
 // Replaces `from` by `to` until `from` no longer occurs.
 void ReplaceAll(GbString& text, std::string_view from, std::string_view to) {
     while (text.Find(from) >= 0) text.Replace(from, to);
@@ -36,7 +65,9 @@ bool SetPageBody(RenderState& state, GbString text) {
         state.host.skipLinkControlOnce = false;
     } else {
         const int body = text.Find("<body>");
-        text.Insert(body >= 0 ? body + 6 : 0, state.linkControl);
+        const int at = body >= 0 ? body + 6 : 0;
+        // Never a second bar into a body that has one (a page read back and written again).
+        if (!BeginsWithLinkControl(text, at, state.linkControl)) text.Insert(at, state.linkControl);
     }
     const std::u16string wide = ToWide(text, state.Conversions());
 

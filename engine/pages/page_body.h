@@ -19,7 +19,9 @@ namespace quillax {
 //  1. the document's charset and default charset become state.charset;
 //  2. without a body nothing more happens;
 //  3. unless skipLinkControlOnce is set (it is then cleared), linkControl is inserted right
-//     after the first "<body>", or at the start when text has none;
+//     after the first "<body>", or at the start when text has none, except where the text
+//     already begins with it there (as the browser gives it back: in either case, quoted or
+//     not, spread over lines);
 //  4. the first style sheet's href, when it begins with "bible.css", gets installDir in front;
 //  5. the body's inner HTML becomes the text; changedFlags gets kChangedBodyWritten; the window
 //     gets the focus.
