@@ -344,12 +344,17 @@ HResult Cqlx::MouseClick() {
     }
 
     state_.busy = true;
+    host.holdHoverPopups = false;
     if (host.scrollTimer != 0) {
         KillTimer(host.scrollTimer);
         host.scrollTimer = 0;
     }
     if (element.button == kRightButton) {
-        // The engine stays busy until the next click that gets this far.
+        // While the browser's context menu is up no hover popup should cover it: popups wait
+        // for the next click that gets this far. Page requests go on as usual (an engine left
+        // busy would drop them, and the pages the user then asks for would never show).
+        host.holdHoverPopups = true;
+        state_.busy = false;
         CancelEvent(state_);
         return kResultFalse;
     }
@@ -436,7 +441,8 @@ void Cqlx::NavigateByClick() {
 }
 
 HResult Cqlx::pF10() {
-    if (state_.host.popupWindow != nullptr) {
+    // While a popup is on the screen the keys are its own; once it is hidden they act again.
+    if (state_.host.popupWindow != nullptr && PopupShowing(*state_.host.popupWindow)) {
         CancelEvent(state_);
         return kResultFalse;
     }
@@ -567,6 +573,8 @@ HResult Cqlx::GetWheel(std::u16string_view wd) {
         ReadingCalendar(state_, text);
         return kResultOk;
     }
+    // A day page that cannot be built now is not recorded either (see openchahtm).
+    if (state_.busy) return kResultOk;
     HistoryList& list = SelectHistory(state_, pageWindow_);
     RecordHistory(state_, list, text, "PGW");
     DayPage(state_, text);
@@ -618,6 +626,8 @@ HResult Cqlx::linkmap(std::u16string_view TuNo) {
     }
     page.Replace("</tr>", "", 0, 1);
     page += "</tr></table>";
+    // The chapter shown before is built again when it is opened next.
+    state_.host.currentKey.Empty();
     SetPageBody(state_, page);
     return kResultOk;
 }
@@ -633,6 +643,9 @@ HResult Cqlx::openchahtm(std::u16string_view tKey, std::int32_t NoLinkValue,
     WaitForEngine(waits_.openchahtm);
     BindPageWindow();
     if (!PageUsable()) return kResultOk;
+    // OpenPage drops a request while the engine is busy (the wait above ran out): such a page
+    // never shows, so it gets no history entry that back and forward could reach later.
+    if (state_.busy) return kResultOk;
     const GbString key = StripPath(FromWide(tKey, state_.Conversions()));
     const GbString position = FromWide(esinnerHTML, state_.Conversions());
     HistoryList& list = SelectHistory(state_, pageWindow_);

@@ -12,7 +12,7 @@
 // Waiting for the engine: every member except init, pF10, linkmap, AddBibleLink, the Changed
 // property and FixResult first waits while state.busy is set, at most 20 times 10 ms, and then
 // goes on whether or not the engine became free (a page or popup request then finds busy set and
-// is dropped).
+// is dropped; openchahtm and GetWheel then record nothing in the history either).
 //
 // Texts arrive and leave wide; inside they are GBK, read in simplified characters and written
 // in traditional ones while USEGBK is on.
@@ -57,8 +57,8 @@ public:
     // key is forgotten and the window's history list is made.
     HResult init(HostWindow* wes, std::u16string_view sTitle);
     // DISPID 2. A click: link navigation with history, back and forward, the reading calendar,
-    // the language switch. S_FALSE for the right button, which leaves the engine busy until
-    // the next click that navigates.
+    // the language switch. S_FALSE for the right button, after which hover popups wait for the
+    // next click that navigates (page requests do not).
     HResult MouseClick();
     // DISPID 3. The mouse leaves an element: schedules the popup's close.
     HResult MouseOut();
@@ -66,7 +66,7 @@ public:
     HResult MouseOver();
     // DISPID 5. A key: "+"/"-" zoom a picture page or switch the reading layout, "*" and "/"
     // set the popup level, blank toggles auto-scroll, Ctrl + line feed cycles the popup level.
-    // S_FALSE, the event only cancelled, once the control has a popup window.
+    // S_FALSE, the event only cancelled, while a popup is on the screen.
     HResult pF10();
     // DISPID 7. Word search; the result page goes into pinnerhtml's document.
     HResult SearchWord(std::u16string_view fStr, std::u16string_view NoFindTxt,
@@ -78,7 +78,8 @@ public:
     // DISPID 9. "H" + date: the reading calendar ("H+" + date: of the daily plan); anything
     // else: the day page ("1" the study notes, else the outline), recorded in the history.
     HResult GetWheel(std::u16string_view wd);
-    // DISPID 10. The picture table page of the group in the first two characters of TuNo.
+    // DISPID 10. The picture table page of the group in the first two characters of TuNo (the
+    // chapter shown before is built afresh when it is opened next).
     HResult linkmap(std::u16string_view TuNo);
     // DISPID 11. The build label.
     HResult get_Ver(std::u16string* pVal);

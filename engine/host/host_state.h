@@ -82,6 +82,7 @@ struct HostState {
     int scrollTimer = 0;       // running auto-scroll timer, 0 none
     int lastScrollTop = 0;     // body scrollTop seen by the previous auto-scroll tick
     bool stopSongOnHide = false;  // hiding the popup stops the song
+    bool holdHoverPopups = false; // set by a right click: no hover popup until the next click
     long long lastSearchTick = 0; // ms, end of the last word search
 
     // ---- reading calendar and compact layout ------------------------------------------------------

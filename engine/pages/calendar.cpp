@@ -303,6 +303,9 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
     host.inCalendar = 0;
     state.lastBook = 0;
     host.output = page;
+    // The calendar replaces the page: the chapter shown before is built again when it is
+    // opened next.
+    host.currentKey.Empty();
     host.skipLinkControlOnce = true;
     SetPageBody(state, page);
     state.busy = false;

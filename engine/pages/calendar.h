@@ -51,7 +51,8 @@ void DayModuleLinks(const RenderState& state, GbString& out, int day);
 // Builds the reading-calendar page of a date text ("yyyy-mm-dd", optionally after a "+") and
 // writes it into the page window without the LINKCTRL links. A text that is not 10 characters
 // long, or starts with "0", means today. Sets state.host.calendarDate and popupX (the plan
-// day). Does nothing while the engine is busy.
+// day) and forgets the key of the page shown before (state.host.currentKey). Does nothing while
+// the engine is busy.
 void ReadingCalendar(RenderState& state, std::string_view dateText);
 
 }  // namespace quillax

@@ -207,8 +207,7 @@ void LinkPopup(RenderState& state) {
         AmberlyEntry(state, element.id);
     } else if (target.Find("zendri") >= 0) {
         host.output = ReadModuleEntry(state, target, element.id, true);
-        const GbString widthTemplate = state.tableWidths[5];
-        host.output.Replace(widthTemplate, state.tableWidths[IEFontSize()]);
+        FitTableWidths(state, host.output);
     } else if (!target.IsEmpty()) {
         host.popupKind = PopupModuleEntry;
         GbString entryKey = element.innerText;
@@ -318,7 +317,7 @@ void OpenPage(RenderState& state, std::string_view key, int noLinks, std::string
 }
 
 void ShowHoverPopup(RenderState& state) {
-    if (state.busy) return;
+    if (state.busy || state.host.holdHoverPopups) return;
     state.busy = true;
     HostState& host = state.host;
     const EventElement& element = host.element;

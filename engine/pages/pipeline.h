@@ -26,7 +26,8 @@ namespace quillax {
 // reference links.
 void OpenPage(RenderState& state, std::string_view key, int noLinks, std::string_view position);
 
-// Runs when the open-delay timer fires: the popup of state.host.element.
+// Runs when the open-delay timer fires: the popup of state.host.element. Nothing while a right
+// click holds the popups back (state.host.holdHoverPopups).
 void ShowHoverPopup(RenderState& state);
 
 // Tidies a text popup body, places it (PlacePopup) and shows it. Nothing is shown for an empty

@@ -139,7 +139,13 @@ void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
         module.SetLength(hash);
     }
     output = ReadModuleEntry(state, module, entryKey, true);
-    if (StripPath(module) == "oblix") OblixPost(state, output);
+    const GbString name = StripPath(module);
+    if (name == "oblix") OblixPost(state, output);
+    if (name == "zendri") FitTableWidths(state, output);
+}
+
+void FitTableWidths(const RenderState& state, GbString& text) {
+    text.Replace(state.tableWidths[kTableWidthTemplate], state.tableWidths[IEFontSize()]);
 }
 
 GbString TextFixNote(RenderState& state, std::string_view text) {
@@ -181,7 +187,7 @@ void DayPage(RenderState& state, std::string_view which) {
     GbString page;
     if (which == "1") {
         page = ReadModuleEntry(state, "zendri", key, true);
-        page.Replace(state.tableWidths[kTableWidthTemplate], state.tableWidths[IEFontSize()]);
+        FitTableWidths(state, page);
     } else {
         page = ReadModuleEntry(state, "oblix", key, true);
         OblixPost(state, page);

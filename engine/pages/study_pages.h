@@ -23,9 +23,14 @@ void AmberlyEntry(RenderState& state, std::string_view id);
 // A generic module link. target is a module name, "#" and an entry key, or a module name
 // alone; with "#" the part after it is written into entryKey, else entryKey is the key looked
 // up (the caller passes the link's text). output receives the entry; an outline entry is
-// post-processed by OblixPost. An empty target changes nothing.
+// post-processed by OblixPost, a study-notes entry by FitTableWidths. An empty target changes
+// nothing.
 void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
                 GbString& output);
+
+// Study notes ("zendri") write their tables with the width template, item 5 of TABLETDWIDTH:
+// every occurrence becomes the width of the browser's font size (the item of IEFontSize).
+void FitTableWidths(const RenderState& state, GbString& text);
 
 // The text-fix note of a marked phrase, given as "<b>" phrase "</b>" or "<u>" phrase "</u>".
 // Below popup level 2 the answer is cmpStr[22]. A phrase missing under its own markers is

@@ -74,6 +74,7 @@ void PopupWindow::OnClose() {
 }
 
 void PopupWindow::OnHidden() {
+    visible_ = false;
     const PopupStyleMemory& memory = engine_.events.popupStyle;
     if (memory.remembered) {
         frame_.SetStyle(memory.originalStyle);
@@ -89,6 +90,11 @@ void ClosePopupWindow(PopupSurface& popup) {
     }
     popup.Hide();
     popup.state = PopupState::Hidden;
+}
+
+bool PopupShowing(const PopupSurface& popup) {
+    if (const auto* window = dynamic_cast<const PopupWindow*>(&popup)) return window->Visible();
+    return popup.state != PopupState::Hidden;
 }
 
 }  // namespace quillax

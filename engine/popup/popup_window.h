@@ -90,4 +90,8 @@ private:
 // hidden and marked Hidden the same way.
 void ClosePopupWindow(PopupSurface& popup);
 
+// Whether the popup is on the screen now: a PopupWindow that was shown and not hidden since;
+// any other surface while it is not marked Hidden.
+bool PopupShowing(const PopupSurface& popup);
+
 }  // namespace quillax

@@ -242,6 +242,9 @@ bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_vi
 
     if (window != nullptr) {
         host.pageWindow = window;
+        // The result list replaces a page: the chapter shown before is built again when it is
+        // opened next.
+        host.currentKey.Empty();
         SetPageBody(state, result);
     }
     return true;

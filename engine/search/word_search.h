@@ -32,7 +32,8 @@ const SearchClock& SystemSearchClock();
 constexpr long long kSearchRepeatGuardMs = 1000;
 
 // Searches the main text for word, skipping the verses that contain one of the exclusion words
-// (separated by ","), and writes the result page into window (which becomes the page window).
+// (separated by ","), and writes the result page into window (which becomes the page window;
+// the key of the page shown before, state.host.currentKey, is forgotten).
 // With extend non-zero every listed verse is shown with the word in red. The words arrive wide
 // and are read in simplified characters. Nothing is written without a window. Returns whether
 // the search ran (false within a second of the end of the previous search).
