@@ -260,8 +260,7 @@ test("the reading calendar opens for a date and its wheel link shows the wheel p
 test('"-" and "+" switch the reading layout of a chapter', async () => {
   const { context, page } = await newHost();
   try {
-    // The keys work until the control makes its popup window (the first hover), so the mouse
-    // stays off the page: the reading window has the focus since the engine wrote its page.
+    // The reading window has the focus since the engine wrote its page.
     const frame = content(page);
     const before = await frame.evaluate(() => document.body.innerHTML);
     assert.equal(await frame.evaluate(() => document.hasFocus()), true);
@@ -273,6 +272,119 @@ test('"-" and "+" switch the reading layout of a chapter', async () => {
     await frame.waitForFunction((html) => document.body.innerHTML !== html, compact);
     assert.ok(await frame.locator('a[name="1"]').count() === 1, "the verses stay");
     await shot(page, "layout-plus");
+  } finally {
+    await context.close();
+  }
+});
+
+test('"-" and "+" still switch the layout after a hover popup has come and gone', async () => {
+  const { context, page } = await newHost();
+  try {
+    const closeDelay = Number(await setting(page, "CLOSEDELAYTIME="));
+    const frame = content(page);
+    await hover(page, frame, 'a[href="66022"]');
+    await page.waitForSelector("#popup:not([hidden])");
+    await page.mouse.move(20, 700);
+    await page.waitForSelector("#popup[hidden]", { state: "attached", timeout: closeDelay + 3000 });
+    const before = await frame.evaluate(() => document.body.innerHTML);
+    await page.keyboard.press("-");
+    await frame.waitForFunction((html) => document.body.innerHTML !== html, before, { timeout: 3000 });
+    const compact = await frame.evaluate(() => document.body.innerHTML);
+    await page.keyboard.press("+");
+    await frame.waitForFunction((html) => document.body.innerHTML !== html, compact, { timeout: 3000 });
+    assert.equal(await frame.locator('a[name="1"]').count(), 1, "the verses stay");
+    await shot(page, "layout-after-hover");
+  } finally {
+    await context.close();
+  }
+});
+
+test("the blank stops auto-scroll after a hover popup", async () => {
+  const { context, page } = await newHost();
+  // Slow steps, so that the link stays under the pointer for the open delay.
+  const speed = await setting(page, "SCROLLSPEED=");
+  await page.evaluate(() => window.devhost.call("getcfg", { name: "SCROLLSPEED=200" }));
+  try {
+    const closeDelay = Number(await setting(page, "CLOSEDELAYTIME="));
+    const frame = content(page);
+    const scrolled = () => frame.evaluate(() => window.scrollY);
+    await page.keyboard.press(" ");
+    await frame.waitForFunction(() => window.scrollY >= 2, null, { timeout: 3000 });
+    await hover(page, frame, 'a[href="66022"]');
+    await page.waitForSelector("#popup:not([hidden])", { timeout: 3000 });
+    await page.mouse.move(20, 700);
+    await page.waitForSelector("#popup[hidden]", { state: "attached", timeout: closeDelay + 3000 });
+    const moving = await scrolled();
+    await frame.waitForFunction((y) => window.scrollY > y, moving, { timeout: 3000 });
+
+    await page.keyboard.press(" ");
+    await page.waitForTimeout(300);  // a step already on its way may still arrive
+    const stopped = await scrolled();
+    await page.waitForTimeout(1000);
+    assert.equal(await scrolled(), stopped, "the page stands still");
+  } finally {
+    await page.evaluate((value) => window.devhost.call("getcfg", { name: "SCROLLSPEED=" + value }), speed);
+    await context.close();
+  }
+});
+
+test("parallel versions stand beside their own verses", async () => {
+  const { context, page } = await newHost();
+  try {
+    await waitTitle(page, "创世记");
+    // The reading layout with the parallel versions of EQUATEFILE, then John 3.
+    await page.evaluate(() => window.devhost.call("getcfg", { name: "READMODEL=2" }));
+    await page.evaluate(() => window.devhost.call("openchahtm", { key: "43003", noLink: 0, position: "" }));
+    await waitTitle(page, "约翰福音");
+    const frame = content(page);
+    await frame.waitForSelector("div.pv");
+    // Each version's n-th box stands in the cell of verse n, after its mark.
+    const misplaced = await frame.evaluate(() => {
+      const problems = [];
+      const titles = new Set([...document.querySelectorAll("div.pv")].map((box) => box.title));
+      for (const title of titles) {
+        [...document.querySelectorAll(`div.pv[title="${title}"]`)].forEach((box, i) => {
+          const cell = box.closest("td");
+          if (!cell) {
+            problems.push(`${title} ${i + 1}: outside the table's cells`);
+            return;
+          }
+          const marks = [...cell.querySelectorAll("s")]
+            .filter((mark) => mark.compareDocumentPosition(box) & Node.DOCUMENT_POSITION_FOLLOWING);
+          const verse = marks.length ? Number(marks[marks.length - 1].textContent) : 0;
+          if (verse !== i + 1) problems.push(`${title} ${i + 1}: beside verse ${verse}`);
+        });
+      }
+      return { problems, titles: titles.size };
+    });
+    assert.equal(misplaced.titles, 2, "both versions are shown");
+    assert.deepEqual(misplaced.problems, []);
+    // John 3:3's chain reference stands beside verse 3 and its translation.
+    const row = await frame.locator('tr:has(a[href="40003"])').first().innerText();
+    assert.match(row, /born again/);
+    assert.doesNotMatch(row, /came to Jesus by night/);
+    await shot(page, "parallel-versions");
+  } finally {
+    await page.evaluate(() => window.devhost.call("getcfg", { name: "READMODEL=0" }));
+    await context.close();
+  }
+});
+
+test("a chapter opens again after the reading calendar", async () => {
+  const { context, page } = await newHost();
+  try {
+    await waitTitle(page, "创世记");
+    await page.fill("#date", "2026-12-07");
+    await page.click("#calendar");
+    const frame = content(page);
+    await frame.waitForSelector("a.today");
+    // Genesis 1 again, the chapter shown before the calendar.
+    await page.selectOption("#book", "1");
+    await page.selectOption("#chapter", "1");
+    await page.click("#go");
+    await frame.waitForSelector('a[name="1"]', { timeout: 3000 });
+    assert.equal(await frame.locator("a.today").count(), 0, "the calendar is gone");
+    await shot(page, "chapter-after-calendar");
   } finally {
     await context.close();
   }
