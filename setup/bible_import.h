@@ -40,12 +40,12 @@ GbString ImportModuleName(std::string_view fileName);
 // The module text made from a verse list; verseCount receives the number of data lines.
 std::string ConvertVerseList(std::string_view input, int& verseCount);
 
-// The value of the first occurrence of key in iniText, by the plain and quoted value rules of
+// The value of key in iniText (found by FindConfigKey), by the plain and quoted value rules of
 // bible.ini (a plain value ends at CR LF and loses every blank; a quoted one runs to the next
 // double quote and loses its CR LF pairs). Empty when the key does not occur.
 GbString ReadIniValue(const GbString& iniText, std::string_view key);
 
-// Replaces the value of the first occurrence of key: from after the key to the next CR LF (or
+// Replaces the value of key (found by FindConfigKey): from after the key to the next CR LF (or
 // the end of the text) -- for a quoted value that spans lines, through its closing quote and
 // the rest of that line -- becomes value. A missing key is appended with the value at the very
 // end of the text, without a line break before it. Returns whether the key was present.
