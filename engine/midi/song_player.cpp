@@ -120,7 +120,8 @@ void SongPlayer::PlatformError(const char* operation, MidiResult code) noexcept 
 }
 
 void SongPlayer::TrackError(const Track& track, const char* message) noexcept {
-    const unsigned long offset = track.cursor - track.start;
+    // A track holds at most 2^32 - 1 bytes (its length field), so the offset fits.
+    const auto offset = static_cast<unsigned long>(track.cursor - track.start);
     const unsigned long length = track.length;
     Trace("Track buffer offset ", &offset);
     Trace("Track total length ", &length);
