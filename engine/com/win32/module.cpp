@@ -6,7 +6,10 @@
 #include <olectl.h>
 #include <oleauto.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/com/win32/class_factory.h"
 #include "engine/com/win32/com_ptr.h"
@@ -34,6 +37,93 @@ quillax::WheelSong* g_wheelSong = nullptr;
 
 // Where the type library is registered (below HKEY_CLASSES_ROOT).
 constexpr char kTypeLibKey[] = "TypeLib\\{D3BD7906-044A-402B-AD75-272F3C0A26C2}";
+// The interface's key, which RegisterTypeLib writes.
+constexpr char kInterfaceKey[] = "Interface\\{BFA77C09-FB0F-41FF-98DF-2490E7DA9652}";
+
+// 64-bit Windows keeps the class registration once per registry view, 32-bit and 64-bit, but
+// the type library's key once for both: the 32-bit and the 64-bit library each record their
+// file under it, as "409\win32" and "409\win64". From Windows 7 on the ProgID's key is shared
+// as well. While the other build's library is registered, unregistering this one must leave it
+// whole: only what is this build's alone goes.
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+constexpr SYSKIND kOwnKind = kIs64Bit ? SYS_WIN64 : SYS_WIN32;
+
+// The key that records the library file of one build (win64 or win32) for the type library.
+std::string TypeLibEntryKey(bool win64) {
+    char locale[16];
+    std::snprintf(locale, sizeof locale, "%lx", static_cast<unsigned long>(kTypeLibLocale));
+    return std::string(kTypeLibKey) + "\\" + std::to_string(kTypeLibMajor) + "." +
+           std::to_string(kTypeLibMinor) + "\\" + locale + (win64 ? "\\win64" : "\\win32");
+}
+
+// Whether the library of the other architecture is registered (its entry under the shared key).
+// On 32-bit Windows there is no 64-bit one.
+bool OtherBuildRegistered() {
+    return quillax::platform::RegistryKeyExists(quillax::platform::RegistryRoot::ClassesRoot,
+                                                TypeLibEntryKey(!kIs64Bit));
+}
+
+// The script's keys outside HKCR\CLSID (the ProgID's), which the views may share.
+std::vector<RegistryScriptRoot> KeysOutsideClassIds(const std::vector<RegistryScriptRoot>& script) {
+    std::vector<RegistryScriptRoot> part;
+    for (const RegistryScriptRoot& root : script) {
+        RegistryScriptRoot kept{root.root, {}};
+        for (const RegistryScriptKey& key : root.keys) {
+            if (_stricmp(key.name.c_str(), "CLSID") != 0) kept.keys.push_back(key);
+        }
+        if (!kept.keys.empty()) part.push_back(std::move(kept));
+    }
+    return part;
+}
+
+// Whether every top key of the script part can be opened in the other architecture's view.
+bool VisibleInOtherView(const std::vector<RegistryScriptRoot>& part) {
+    const REGSAM otherView = kIs64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    for (const RegistryScriptRoot& root : part) {
+        if (root.root != quillax::platform::RegistryRoot::ClassesRoot) continue;
+        for (const RegistryScriptKey& key : root.keys) {
+            HKEY opened = nullptr;
+            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.name.c_str(), 0, KEY_READ | otherView,
+                              &opened) != ERROR_SUCCESS) {
+                return false;
+            }
+            RegCloseKey(opened);
+        }
+    }
+    return true;
+}
+
+// Removes the class registration of the script. While the other build stays registered, a
+// ProgID key that its view loses with it (a key both views share) is written again.
+bool UnregisterClass(const std::vector<RegistryScriptRoot>& script, bool otherStays) {
+    bool done = quillax::UnregisterFromScript(script);
+    if (otherStays) {
+        const auto shared = KeysOutsideClassIds(script);
+        if (!VisibleInOtherView(shared)) done = quillax::RegisterFromScript(shared) && done;
+    }
+    return done;
+}
+
+// Removes this build's type library registration; one that is not there is no failure. While
+// the other build stays registered only this build's entry and this view's interface key go
+// (UnRegisterTypeLib would take the other view's interface key with it).
+HRESULT UnregisterTypeLibrary(bool otherStays) {
+    using quillax::platform::RegistryKeyExists;
+    using quillax::platform::RegistryRoot;
+    const std::string ownEntry = TypeLibEntryKey(kIs64Bit);
+    if (!RegistryKeyExists(RegistryRoot::ClassesRoot, ownEntry)) return S_OK;
+    if (!otherStays) {
+        return SUCCEEDED(UnRegisterTypeLib(LIBID_QUILLAXLib, kTypeLibMajor, kTypeLibMinor,
+                                           kTypeLibLocale, kOwnKind))
+                   ? S_OK
+                   : SELFREG_E_TYPELIB;
+    }
+    bool done = quillax::platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, ownEntry);
+    if (RegistryKeyExists(RegistryRoot::ClassesRoot, kInterfaceKey)) {
+        done = quillax::platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, kInterfaceKey) && done;
+    }
+    return done ? S_OK : SELFREG_E_TYPELIB;
+}
 
 // The registry script's resource: type "REGISTRY", id 803.
 constexpr WORD kRegistryScriptId = 803;
@@ -204,7 +294,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
         const ComPtr<ITypeLib> library = LoadOwnTypeLib();
         std::wstring path = ModulePathWide();
         if (!library || FAILED(RegisterTypeLib(library.Get(), path.data(), nullptr))) {
-            quillax::UnregisterFromScript(*script);
+            UnregisterClass(*script, OtherBuildRegistered());
             return SELFREG_E_TYPELIB;
         }
         return S_OK;
@@ -215,16 +305,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     try {
-        HRESULT result = S_OK;
-        // A type library that is not registered is no failure of unregistration.
-        if (quillax::platform::RegistryKeyExists(quillax::platform::RegistryRoot::ClassesRoot,
-                                                 kTypeLibKey) &&
-            FAILED(UnRegisterTypeLib(LIBID_QUILLAXLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
-                                     SYS_WIN32))) {
-            result = SELFREG_E_TYPELIB;
-        }
+        const bool otherStays = OtherBuildRegistered();
+        HRESULT result = UnregisterTypeLibrary(otherStays);
         const auto script = EngineRegistryScript();
-        if (!script || !quillax::UnregisterFromScript(*script)) result = SELFREG_E_CLASS;
+        if (!script || !UnregisterClass(*script, otherStays)) result = SELFREG_E_CLASS;
         return result;
     } catch (...) {
         return E_OUTOFMEMORY;
