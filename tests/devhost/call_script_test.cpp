@@ -22,7 +22,7 @@ using Json = nlohmann::json;
 class CallScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!inst.SampleFound()) GTEST_SKIP() << "sample/cfg/bible.ini not found";
+        ASSERT_TRUE(inst.SampleFound()) << "sample/cfg/bible.ini not found";
         // The popup placement reads the browser's font size from the registry: a store of the
         // test's own.
         savedStore_ = platform::GetEnvironmentValue("QUILLAX_REGISTRY");

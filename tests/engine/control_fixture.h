@@ -36,7 +36,7 @@ inline std::string N(const std::u16string& wide) { return FakeHost::Gbk(wide); }
 class ControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!inst.SampleFound()) GTEST_SKIP() << "sample/cfg/bible.ini not found";
+        ASSERT_TRUE(inst.SampleFound()) << "sample/cfg/bible.ini not found";
         // The popup placement reads the browser's font size from the registry: a store of the
         // test's own on Linux.
         savedStore_ = platform::GetEnvironmentValue("QUILLAX_REGISTRY");

@@ -15,7 +15,7 @@ namespace {
 class HistoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!inst.SampleFound()) GTEST_SKIP() << "sample/cfg/bible.ini not found";
+        ASSERT_TRUE(inst.SampleFound()) << "sample/cfg/bible.ini not found";
         state().host.pageWindow = &host;
     }
 

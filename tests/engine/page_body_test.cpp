@@ -135,7 +135,7 @@ TEST_F(PageBodyTest, TraditionalDisplayConvertsOnTheWayOutAndBack) {
 
 TEST_F(PageBodyTest, ReferenceLinksAreAddedOncePerBody) {
     testing::ModuleInstallation inst;
-    if (!inst.SampleFound()) GTEST_SKIP() << "sample/cfg/bible.ini not found";
+    ASSERT_TRUE(inst.SampleFound()) << "sample/cfg/bible.ini not found";
     RenderState& s = inst.state();
     s.host.pageWindow = &host;
     s.charset = u"gb2312";

@@ -60,7 +60,7 @@ private:
 class PipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!inst.SampleFound()) GTEST_SKIP() << "sample/cfg/bible.ini not found";
+        ASSERT_TRUE(inst.SampleFound()) << "sample/cfg/bible.ini not found";
         RenderState& s = state();
         s.host.pageWindow = &host;
         s.host.popupWindow = &host.Popup();
