@@ -7,6 +7,7 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -371,16 +372,24 @@ private:
 };
 #pragma GCC diagnostic pop
 
-// A stand-in for the host's window whose current event comes from a chapter link.
-FakeObject* MakeHostWindow() {
-    auto* element = (new FakeObject())
-                        ->Set(L"tagName", L"A")
-                        ->Set(L"id", L"")
-                        ->Set(L"title", L"")
-                        ->Set(L"outerHTML", L"<A href=\"01001\">Gen 1</A>")
-                        ->Set(L"innerText", L"Gen 1")
-                        ->Set(L"innerHTML", L"Gen 1");
-    auto* event = (new FakeObject())->Set(L"srcElement", element)->Set(L"keyCode", 0)->Set(L"button", 1);
+// A stand-in for the host's window whose current event comes from a chapter link, or, given a
+// key code, a key pressed on the page's body.
+FakeObject* MakeHostWindow(int keyCode = 0) {
+    auto* element = keyCode == 0 ? (new FakeObject())
+                                       ->Set(L"tagName", L"A")
+                                       ->Set(L"id", L"")
+                                       ->Set(L"title", L"")
+                                       ->Set(L"outerHTML", L"<A href=\"01001\">Gen 1</A>")
+                                       ->Set(L"innerText", L"Gen 1")
+                                       ->Set(L"innerHTML", L"Gen 1")
+                                 : (new FakeObject())
+                                       ->Set(L"tagName", L"BODY")
+                                       ->Set(L"id", L"")
+                                       ->Set(L"title", L"")
+                                       ->Set(L"outerHTML", L"<BODY></BODY>")
+                                       ->Set(L"innerText", L"")
+                                       ->Set(L"innerHTML", L"");
+    auto* event = (new FakeObject())->Set(L"srcElement", element)->Set(L"keyCode", keyCode)->Set(L"button", 1);
     auto* body = (new FakeObject())->Set(L"innerHTML", L"")->Set(L"offsetHeight", 600)->Set(L"scrollTop", 0);
     auto* document = (new FakeObject())->Set(L"body", body)->Set(L"charset", L"")->Set(L"URL", L"about:blank");
     auto* screen = (new FakeObject())->Set(L"width", 1024)->Set(L"height", 768);
@@ -389,6 +398,7 @@ FakeObject* MakeHostWindow() {
         ->Set(L"event", event)
         ->Set(L"screen", screen)
         ->Method(L"scrollTo")
+        ->Method(L"scrollBy")
         ->Method(L"execScript")
         ->Method(L"focus");
 }
@@ -557,6 +567,51 @@ TEST_F(LibraryTest, LoadsAndUnloadsManyTimesWithoutLeavingWindowsTimersOrClasses
         EXPECT_FALSE(GetClassInfoExW(library, L"InfoView", &info)) << "round " << round;
         window->Release();
     }
+}
+
+// The blank key toggles the auto-scroll, whose thread timer scrolls the page a line at a time
+// while the host processes messages, until the page's end stops it (here at once: the stand-in's
+// scrollTop never moves).
+TEST_F(LibraryTest, BlankStartsAndStopsTheAutoScrollOnTheMessageLoop) {
+    HMODULE library = LoadLibraryW(path.c_str());
+    ASSERT_NE(library, nullptr);
+    const auto getClassObject = Export<GetClassObjectFunction>(library, "DllGetClassObject");
+    const auto canUnload = Export<CanUnloadFunction>(library, "DllCanUnloadNow");
+    FakeObject* window = MakeHostWindow(' ');
+    {
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(getClassObject(CLSID_qlx, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())), S_OK);
+        ComPtr<IDispatch> control;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Put())), S_OK);
+        VARIANT host;
+        VariantInit(&host);
+        host.vt = VT_DISPATCH;
+        host.pdispVal = window;
+        VARIANT title;
+        VariantInit(&title);
+        title.vt = VT_BSTR;
+        title.bstrVal = SysAllocString(L"");
+        EXPECT_EQ(CallByName(control.Get(), L"init", {host, title}, nullptr), S_OK);
+        SysFreeString(title.bstrVal);
+        const auto scrolls = [&] {
+            const auto& calls = window->Calls();
+            return std::count(calls.begin(), calls.end(), std::wstring(L"scrollBy"));
+        };
+
+        ASSERT_EQ(CallByName(control.Get(), L"pF10", {}, nullptr), S_OK);
+        EXPECT_EQ(scrolls(), 0) << "nothing scrolls before the timer runs";
+        PumpMessages(400);
+        EXPECT_EQ(scrolls(), 1) << "one step, then the end of the page stops it";
+
+        // Started and stopped again before any message is processed: no step.
+        ASSERT_EQ(CallByName(control.Get(), L"pF10", {}, nullptr), S_OK);
+        ASSERT_EQ(CallByName(control.Get(), L"pF10", {}, nullptr), S_OK);
+        PumpMessages(400);
+        EXPECT_EQ(scrolls(), 1);
+    }
+    EXPECT_EQ(canUnload(), S_OK);
+    FreeLibrary(library);
+    window->Release();
 }
 
 }  // namespace

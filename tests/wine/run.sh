@@ -1,58 +1,56 @@
 #!/usr/bin/env bash
-# The Wine tests of the engine library quillax.dll:
+# The Wine tests of the engine library quillax.dll of one Windows build (win32 or win64):
 #
-#   tests/wine/run.sh WIN32_BUILD_DIR
+#   tests/wine/run.sh WINDOWS_BUILD_DIR
 #
 # 1. registration: `regsvr32 /s` writes every key and value of the class registration and the
-#    type library (checked with `wine reg query`), `regsvr32 /u /s` removes them again;
-# 2. control.js: Wine's cscript creates the control with new ActiveXObject("quillax.qlx") and
-#    calls every member by name on a small installation (make_installation.py), with script
-#    objects standing in for the browser's window;
+#    type library (checked with `reg query`), `regsvr32 /u /s` removes them again;
+# 2. control.js: cscript creates the control with new ActiveXObject("quillax.qlx") and calls
+#    every member by name on a small installation (make_installation.py), with script objects
+#    standing in for the browser's window;
 # 3. quillax_com_tests.exe: thread timers, the popup window and its messages, the control's
-#    interfaces, and the library loaded and unloaded many times in one process.
+#    interfaces, and the library loaded and unloaded many times in one process (a skipped case
+#    counts as failed);
+# 4. the 64-bit build only: the two builds registered side by side. 64-bit Windows keeps one
+#    registry view per architecture but shares some keys between them (the type library's key;
+#    on Windows also the ProgID's), so unregistering one build must leave the other one whole.
+#    Where 32-bit programs run and the win32 build is there (beside this build, or
+#    QUILLAX_WINE_OTHER_BUILD), both libraries are registered for real; otherwise the 32-bit
+#    registration is written into the 32-bit view with `reg add /reg:32` as the 32-bit library
+#    writes it.
 #
-# Programs run through cmake/wine-run.sh in a Wine prefix of their own beside the build's
-# (WIN32_BUILD_DIR/wineprefix-com, or QUILLAX_WINE_TEST_PREFIX), created on first use, with the
-# headless graphics driver (windows without a display) and without MSHTML (it cannot render
-# here and would ask for its engine). Exits non-zero when anything fails; the last line says
-# "N passed, N failed".
+# Everything runs in the build's architecture: regsvr32, reg and cscript of the 64-bit build are
+# Wine's 64-bit programs. Programs run through cmake/wine-run.sh in a Wine prefix of their own
+# beside the build's (WINDOWS_BUILD_DIR/wineprefix-com, or QUILLAX_WINE_TEST_PREFIX), made on
+# first use (a copy of QUILLAX_WINE_TEMPLATE when set), with the headless graphics driver
+# (windows without a display) and without MSHTML (it cannot render here and would ask for its
+# engine). Exits non-zero when anything fails; the last line says "N passed, N failed".
 set -uo pipefail
 
 if [[ $# -ne 1 || ! -d $1 ]]; then
-  echo "usage: $0 WIN32_BUILD_DIR" >&2
+  echo "usage: $0 WINDOWS_BUILD_DIR" >&2
   exit 2
 fi
 build=$(cd "$1" && pwd)
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=tests/wine/suite_common.sh
+source "$repo/tests/wine/suite_common.sh"
 dll=$build/bin/quillax.dll
 unit_tests=$build/bin/quillax_com_tests.exe
 prefix=${QUILLAX_WINE_TEST_PREFIX:-$build/wineprefix-com}
-
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "PASS $*"; }
-fail() { failed=$((failed + 1)); echo "FAIL $*"; }
-finish() {
-  if [[ $failed -ne 0 ]]; then
-    echo "tests/wine/run.sh: $failed Wine test(s) of quillax.dll failed (see the FAIL lines)" >&2
-    echo "$passed passed, $failed failed"
-    exit 1
-  fi
-  echo "$passed passed, $failed failed"
-  exit 0
-}
+# Where RegisterTypeLib records the library's file: the type library's kind.
+own_kind=$wine_arch
 
 for file in "$dll" "$unit_tests"; do
   if [[ ! -f $file ]]; then
-    fail "missing $file: build the win32 preset first (cmake --build --preset win32)"
+    fail "missing $file: build the $wine_arch preset first (cmake --build --preset $wine_arch)"
     finish
+    exit 1
   fi
 done
 
 export WINEDLLOVERRIDES="mscoree,mshtml="
-wine_run() { "$repo/cmake/wine-run.sh" "$prefix" "$@"; }
-# A Linux path as Windows sees it (drive Z: is the Linux root).
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+wine_run() { wine_in "$prefix" "$@"; }
 
 work=$(mktemp -d)
 registered=0
@@ -71,6 +69,7 @@ if ! wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >"$wor
   cat "$work/driver.log"
   fail "could not prepare the Wine prefix $prefix"
   finish
+  exit 1
 fi
 WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
 WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1
@@ -80,30 +79,46 @@ libid='{D3BD7906-044A-402B-AD75-272F3C0A26C2}'
 iid='{BFA77C09-FB0F-41FF-98DF-2490E7DA9652}'
 dll_windows=$(windows_path "$dll")
 
+# The registry view the helpers below look at: empty for the program's own view, /reg:32 or
+# /reg:64 for one of the two views of 64-bit Windows.
+view=
+reg_in_view() { if [[ -n $view ]]; then wine_run reg "$@" "$view"; else wine_run reg "$@"; fi; }
+in_view() {  # in_view /reg:32 COMMAND...: runs a helper in that view
+  local saved=$view
+  view=$1
+  shift
+  "$@"
+  view=$saved
+}
+view_label() { [[ -n $view ]] && echo " (${view#/})"; }
+
 # The data of a string value ("" for the default value), or nothing when it is missing.
 reg_value() {
   local key=$1 name=$2 output
   if [[ -z $name ]]; then
-    output=$(wine_run reg query "$key" /ve 2>/dev/null) || return 1
+    output=$(reg_in_view query "$key" /ve 2>/dev/null) || return 1
   else
-    output=$(wine_run reg query "$key" /v "$name" 2>/dev/null) || return 1
+    output=$(reg_in_view query "$key" /v "$name" 2>/dev/null) || return 1
   fi
   printf '%s\n' "$output" | tr -d '\r' | grep -E 'REG_SZ' | head -n 1 | sed -E 's/^.*REG_SZ {4}//'
 }
 
-# The names of the direct subkeys of a key, sorted, one per line.
-# (reg query prints the key itself first, then its values, then its subkeys as full paths).
+# The names of the direct subkeys of a key, sorted, one per line. reg query prints the key
+# itself (when it has values), its values, then its subkeys as full paths.
 reg_subkeys() {
-  wine_run reg query "$1" 2>/dev/null | tr -d '\r' | grep -E '^HKEY_' | tail -n +2 |
+  local full=$1
+  full=${full/#HKCR\\/HKEY_CLASSES_ROOT\\}
+  full=${full/#HKCU\\/HKEY_CURRENT_USER\\}
+  reg_in_view query "$1" 2>/dev/null | tr -d '\r' | grep -iF -- "$full\\" |
     sed -E 's/^.*\\//' | sort
 }
 
 expect_value() {
   local key=$1 name=$2 expected=$3 actual
   if actual=$(reg_value "$key" "$name") && [[ $actual == "$expected" ]]; then
-    pass "registration: $key [${name:-default}] = $expected"
+    pass "registration: $key [${name:-default}] = $expected$(view_label)"
   else
-    fail "registration: $key [${name:-default}] is '${actual:-<missing>}', expected '$expected'"
+    fail "registration: $key [${name:-default}] is '${actual:-<missing>}', expected '$expected'$(view_label)"
   fi
 }
 
@@ -111,18 +126,40 @@ expect_subkeys() {
   local key=$1 expected=$2 actual
   actual=$(reg_subkeys "$key" | tr '\n' ' ')
   if [[ $actual == "$expected" ]]; then
-    pass "registration: $key has exactly the subkeys $expected"
+    pass "registration: $key has exactly the subkeys $expected$(view_label)"
   else
-    fail "registration: $key has the subkeys '$actual', expected '$expected'"
+    fail "registration: $key has the subkeys '$actual', expected '$expected'$(view_label)"
   fi
 }
 
 expect_missing() {
-  if wine_run reg query "$1" >/dev/null 2>&1; then
-    fail "unregistration: $1 is still there"
+  if reg_in_view query "$1" >/dev/null 2>&1; then
+    fail "unregistration: $1 is still there$(view_label)"
   else
-    pass "unregistration: $1 is gone"
+    pass "unregistration: $1 is gone$(view_label)"
   fi
+}
+
+# Every key and value one build's registration writes into its view, for the library file
+# $1 (Windows path) of the kind $2 (win32 or win64).
+expect_registration() {
+  local file=$1 kind=$2
+  expect_value 'HKCR\quillax.qlx' '' 'qlx Class'
+  expect_value 'HKCR\quillax.qlx\CLSID' '' "$clsid"
+  expect_value 'HKCR\quillax.qlx\CurVer' '' 'quillax.qlx'
+  expect_subkeys 'HKCR\quillax.qlx' 'CLSID CurVer '
+  expect_value "HKCR\\CLSID\\$clsid" '' 'qlx Class'
+  expect_value "HKCR\\CLSID\\$clsid\\ProgID" '' 'quillax.qlx'
+  expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" '' "$file"
+  expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" 'ThreadingModel' 'Apartment'
+  expect_value "HKCR\\CLSID\\$clsid\\TypeLib" '' "$libid"
+  expect_value "HKCR\\CLSID\\$clsid\\Version" '' '1.0'
+  expect_subkeys "HKCR\\CLSID\\$clsid" 'InprocServer32 ProgID TypeLib Version '
+  # The type library, registered for locale 0x409 under the kind of the library.
+  expect_value "HKCR\\TypeLib\\$libid\\1.0" '' 'quillax 1.0 Type Library'
+  expect_value "HKCR\\TypeLib\\$libid\\1.0\\409\\$kind" '' "$file"
+  expect_value "HKCR\\Interface\\$iid" '' 'Iqlx'
+  expect_value "HKCR\\Interface\\$iid\\TypeLib" '' "$libid"
 }
 
 # ---- 1. registration ----------------------------------------------------------------------------
@@ -134,22 +171,8 @@ else
   cat "$work/regsvr32.log"
   fail "regsvr32 /s quillax.dll failed"
 fi
-expect_value 'HKCR\quillax.qlx' '' 'qlx Class'
-expect_value 'HKCR\quillax.qlx\CLSID' '' "$clsid"
-expect_value 'HKCR\quillax.qlx\CurVer' '' 'quillax.qlx'
-expect_subkeys 'HKCR\quillax.qlx' 'CLSID CurVer '
-expect_value "HKCR\\CLSID\\$clsid" '' 'qlx Class'
-expect_value "HKCR\\CLSID\\$clsid\\ProgID" '' 'quillax.qlx'
-expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" '' "$dll_windows"
-expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" 'ThreadingModel' 'Apartment'
-expect_value "HKCR\\CLSID\\$clsid\\TypeLib" '' "$libid"
-expect_value "HKCR\\CLSID\\$clsid\\Version" '' '1.0'
-expect_subkeys "HKCR\\CLSID\\$clsid" 'InprocServer32 ProgID TypeLib Version '
-# The type library, registered for locale 0x409.
-expect_value "HKCR\\TypeLib\\$libid\\1.0" '' 'quillax 1.0 Type Library'
-expect_value "HKCR\\TypeLib\\$libid\\1.0\\409\\win32" '' "$dll_windows"
-expect_value "HKCR\\Interface\\$iid" '' 'Iqlx'
-expect_value "HKCR\\Interface\\$iid\\TypeLib" '' "$libid"
+expect_registration "$dll_windows" "$own_kind"
+expect_subkeys "HKCR\\TypeLib\\$libid\\1.0\\409" "$own_kind "
 
 if wine_run regsvr32 /u /s "$dll_windows" >"$work/regsvr32-u.log" 2>&1; then
   pass "regsvr32 /u /s quillax.dll"
@@ -157,6 +180,7 @@ else
   cat "$work/regsvr32-u.log"
   fail "regsvr32 /u /s quillax.dll failed"
 fi
+registered=0
 expect_missing 'HKCR\quillax.qlx'
 expect_missing "HKCR\\CLSID\\$clsid"
 expect_missing "HKCR\\TypeLib\\$libid"
@@ -175,35 +199,47 @@ fi
 # ---- 2. the control from script --------------------------------------------------------------------
 
 file_version=$(sed -n 's/^QUILLAX_FILEVERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
-if ! python3 "$repo/tests/wine/make_installation.py" "$repo/sample/cfg" "$work/install" >"$work/install.log" 2>&1; then
-  cat "$work/install.log"
-  fail "control.js: could not make the test installation"
-elif ! wine_run regsvr32 /s "$dll_windows" >/dev/null 2>&1; then
-  fail "control.js: could not register quillax.dll"
-else
-  wine_run cscript //nologo "$(windows_path "$repo/tests/wine/control.js")" \
-    "$(windows_path "$work/install/cfg")\\" "$file_version" >"$work/control.log" 2>&1
-  tr -d '\r' <"$work/control.log" | grep -E '^(PASS|FAIL) ' | sed 's/^/control.js: /'
-  summary=$(tr -d '\r' <"$work/control.log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -n 1)
+python3 "$repo/tests/wine/make_installation.py" "$repo/sample/cfg" "$work/install" >"$work/install.log" 2>&1 ||
+  { cat "$work/install.log"; fail "could not make the test installation"; }
+
+# Runs control.js with the cscript of the given Wine architecture ($1) and counts its checks,
+# each shown as "ok: control.js: ..." or "FAILED: control.js: ...".
+run_control_script() {
+  local arch=$1 label=$2 log=$work/control-$1.log summary script_failed
+  "$repo/cmake/wine-run.sh" --arch "$arch" "$prefix" cscript //nologo \
+    "$(windows_path "$repo/tests/wine/control.js")" \
+    "$(windows_path "$work/install/cfg")\\" "$file_version" >"$log" 2>&1
+  tr -d '\r' <"$log" | grep -E '^(PASS|FAIL) ' |
+    sed -E "s/^PASS /ok: $label: /; s/^FAIL /FAILED: $label: /"
+  summary=$(tr -d '\r' <"$log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -n 1)
   if [[ -z $summary ]]; then
-    tr -d '\r' <"$work/control.log" | grep -vE '^(PASS|FAIL) ' | tail -n 20
-    fail "control.js ended before its summary (a script error or a crash; output above)"
+    tr -d '\r' <"$log" | grep -vE '^(PASS|FAIL) ' | tail -n 20
+    fail "$label ended before its summary (a script error or a crash; output above)"
   else
     passed=$((passed + ${summary%% passed*}))
     script_failed=${summary#*, }
     failed=$((failed + ${script_failed%% failed}))
   fi
+}
+
+registered=1
+if ! wine_run regsvr32 /s "$dll_windows" >/dev/null 2>&1; then
+  fail "control.js: could not register quillax.dll"
+else
+  run_control_script "$wine_arch" control.js
 fi
+wine_run regsvr32 /u /s "$dll_windows" >/dev/null 2>&1
+registered=0
 
 # ---- 3. the binding's own tests ---------------------------------------------------------------------
 
 wine_run "$(windows_path "$unit_tests")" >"$work/unit.log" 2>&1
 unit_status=$?
-tr -d '\r' <"$work/unit.log" | grep -E '^\[ +(OK|FAILED) +\] [A-Za-z].*\([0-9]+ ms\)$' |
-  sed -E 's/^\[ +OK +\] /PASS quillax_com_tests: /; s/^\[ +FAILED +\] /FAIL quillax_com_tests: /' >"$work/unit.results"
+tr -d '\r' <"$work/unit.log" | grep -E '^\[ +(OK|FAILED|SKIPPED) +\] [A-Za-z].*\([0-9]+ ms\)$' |
+  sed -E 's/^\[ +OK +\] /ok: quillax_com_tests: /; s/^\[ +(FAILED|SKIPPED) +\] /FAILED: quillax_com_tests: \1 /' >"$work/unit.results"
 cat "$work/unit.results"
-unit_passed=$(grep -c '^PASS' "$work/unit.results")
-unit_failed=$(grep -c '^FAIL' "$work/unit.results")
+unit_passed=$(grep -c '^ok:' "$work/unit.results")
+unit_failed=$(grep -c '^FAILED:' "$work/unit.results")
 passed=$((passed + unit_passed))
 failed=$((failed + unit_failed))
 if [[ $unit_status -ne 0 && $unit_failed -eq 0 ]]; then
@@ -211,6 +247,15 @@ if [[ $unit_status -ne 0 && $unit_failed -eq 0 ]]; then
   fail "quillax_com_tests.exe exited with status $unit_status (output above)"
 elif [[ $unit_failed -ne 0 ]]; then
   tr -d '\r' <"$work/unit.log" | grep -E 'Failure|Expected|Which is|Value of|Actual' | head -n 40
+fi
+if [[ $unit_passed -eq 0 ]]; then
+  fail "quillax_com_tests.exe ran no test"
+fi
+
+# ---- 4. both builds side by side (64-bit build) -----------------------------------------------------
+
+if [[ $wine_arch == win64 ]]; then
+  source "$repo/tests/wine/side_by_side.sh"
 fi
 
 finish
