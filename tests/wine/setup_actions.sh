@@ -1,55 +1,45 @@
 #!/usr/bin/env bash
-# End-to-end tests of the set-up tool's actions with the Windows build under Wine, in a fresh
-# Wine prefix of their own:
+# End-to-end tests of the set-up tool's actions with a Windows build (win32 or win64) under
+# Wine of its architecture, in a fresh Wine prefix of their own:
 #
-#   tests/wine/setup_actions.sh [WIN32_BUILD_DIR]      (default: build/win32)
+#   tests/wine/setup_actions.sh [WINDOWS_BUILD_DIR]      (default: build/win32)
 #
 #  1. installation run ("envoke.exe -q" in C:\prod\cfg): the registry key of the installation,
-#     the registration of the engine component (skipped while the build has no quillax.dll),
-#     the start-menu shortcuts (.lnk files with the hot key Ctrl+Alt+B and their icons), the
-#     desktop shortcut, and the fonts (one copied, three moved into C:\windows\Fonts);
+#     the registration of the engine component, the start-menu shortcuts (.lnk files with the
+#     hot key Ctrl+Alt+B and their icons), the desktop shortcut, and the fonts (one copied,
+#     three moved into C:\windows\Fonts);
 #  2. "-q -u": the registration and the registry key are gone;
 #  3. "-uninstall" from the configuration directory, as the uninstall shortcut starts it: the
 #     tool hands the work to a copy in C:\prod; answered No, nothing changes; answered Yes, what
 #     the product owns goes and everything else in C:\prod stays.
 #
-# The questions are answered through QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine
-# runs with a Chinese locale (code page 936), compiled into the work folder with localedef and
-# found through LOCPATH, so nothing is installed on the machine. HOME points into the work folder
-# and Wine's menu builder is off, so the host's desktop and menus stay untouched.
+# Every run of envoke.exe must end with exit status 0. The questions are answered through
+# QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine runs in the Chinese locale (code
+# page 936; see cmake/wine-run.sh). HOME points into the work folder and Wine's menu builder is
+# off, so the host's desktop and menus stay untouched.
 #
-# Ends with a line "N passed, N failed, N skipped"; the exit code is 1 when a check failed.
+# Ends with a line "N passed, N failed"; the exit code is 1 when a check failed.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(realpath -m -- "${1:-$repo_root/build/win32}")
+# shellcheck source=tests/wine/suite_common.sh
+source "$repo_root/tests/wine/suite_common.sh"
 envoke=$build/bin/envoke.exe
 engine=$build/bin/quillax.dll
 
-passed=0
-failed=0
-skipped=0
-pass() { passed=$((passed + 1)); echo "ok: $*"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
-skip() { skipped=$((skipped + 1)); echo "skipped: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-finish() {
-  echo "$passed passed, $failed failed, $skipped skipped"
-  [[ $failed -eq 0 ]]
-}
-
-if [[ ! -f $envoke ]]; then
-  echo "setup_actions: $envoke is missing (build the win32 preset first)" >&2
-  exit 2
-fi
+for f in "$envoke" "$engine"; do
+  if [[ ! -f $f ]]; then
+    echo "setup_actions: $f is missing (build the $wine_arch preset first)" >&2
+    exit 2
+  fi
+done
 
 work=$(mktemp -d)
 prefix=$work/prefix
+watcher=
 cleanup() {
+  [[ -n $watcher ]] && kill "$watcher" 2>/dev/null || true
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -58,18 +48,19 @@ trap cleanup EXIT
 export HOME=$work/home
 mkdir -p "$HOME"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_DESKTOP_DIR XDG_CACHE_HOME
-export LC_ALL=C
-export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 
-# A Chinese locale for Wine: code page 936 for the program's GBK texts and file names.
-mkdir -p "$work/locale"
-if ! localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" >/dev/null 2>&1 &&
-   [[ ! -d $work/locale/zh_CN.UTF-8 ]]; then
-  echo "setup_actions: cannot compile the zh_CN.UTF-8 locale (localedef and the glibc locale sources are needed)" >&2
-  exit 2
-fi
-# Only Wine runs in it; this script's own text tools keep the C locale.
-run_wine() { LOCPATH=$work/locale LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$repo_root/cmake/wine-run.sh" "$prefix" "$@"; }
+run_wine() { wine_in "$prefix" "$@"; }
+# Runs envoke.exe with its arguments in C:\prod\cfg and checks that it ends with status 0.
+run_envoke() {  # run_envoke DESCRIPTION [VAR=VALUE...] -- ARGS...
+  local what=$1 status=0
+  shift
+  local settings=()
+  while [[ $1 != -- ]]; do settings+=("$1"); shift; done
+  shift
+  (cd "$cfg" && env "${settings[@]}" "$repo_root/cmake/wine-run.sh" --arch "$wine_arch" "$prefix" \
+    envoke.exe "$@") || status=$?
+  check "$what ends with status 0 (status $status)" test "$status" -eq 0
+}
 # Waits until every program of the prefix has ended (the uninstall copy outlives the first
 # instance); a program that hangs is ended after a minute.
 wait_wine() {
@@ -108,11 +99,7 @@ mkdir -p "$cfg/sys" "$cfg/usr" "$prod/midi" "$prod/update" "$prod/mydata"
 printf '[bible]\r\nSYSKEY=corpa\r\nEQUATEFILE=\r\n' >"$cfg/bible.ini"
 printf '01001:=In the beginning\r\n' >"$cfg/sys/Tessaly.txt"
 cp "$envoke" "$cfg/envoke.exe"
-have_engine=false
-if [[ -f $engine ]]; then
-  cp "$engine" "$cfg/quillax.dll"
-  have_engine=true
-fi
+cp "$engine" "$cfg/quillax.dll"
 for font in SimYou.ttf WINGDNG3.TTF cvfont.ttf jianpu2.5.1.ttf; do
   printf 'font %s\n' "$font" >"$cfg/$font"
 done
@@ -121,7 +108,7 @@ for file in corvex.chm Tessaly.chm nmad.txt txconv.exe keep.txt midi/0102.mid up
 done
 printf 'x\n' >"$prod/$(printf '\xe9\x9a\x8f\xe7\xac\x94').htm"  # 随笔.htm
 
-(cd "$cfg" && run_wine envoke.exe -q) || true
+run_envoke "the installation run" -- -q
 # The fonts command opens the fonts folder in an explorer window, which stays without a display.
 sleep 2
 check "the fonts folder is opened for the new font" \
@@ -132,14 +119,10 @@ check "the installation records its configuration directory" \
   equals "$(reg_value 'HKCU\Software\quillax' || true)" 'C:\prod\cfg\'
 check "the index of the chain-reference module is built" test -f "$cfg/sys/tessaly.inx"
 
-if $have_engine; then
-  clsid=$(reg_value 'HKCR\quillax.qlx\CLSID' || true)
-  check "the engine class is registered" test -n "$clsid"
-  check "its library is the one of the configuration directory" \
-    equals "$(reg_value "HKCR\\CLSID\\$clsid\\InprocServer32" || true)" 'C:\prod\cfg\quillax.dll'
-else
-  skip "registration of the engine component (the build has no quillax.dll yet)"
-fi
+clsid=$(reg_value 'HKCR\quillax.qlx\CLSID' || true)
+check "the engine class is registered" test -n "$clsid"
+check "its library is the one of the configuration directory" \
+  equals "$(reg_value "HKCR\\CLSID\\$clsid\\InprocServer32" || true)" 'C:\prod\cfg\quillax.dll'
 
 user_dir=$(find "$drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 programs="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
@@ -174,25 +157,42 @@ done
 
 # ---- -u -------------------------------------------------------------------------------------------
 
-(cd "$cfg" && run_wine envoke.exe -q -u) || true
+run_envoke "-q -u" -- -q -u
 wait_wine
 check "-u deletes HKEY_CURRENT_USER\\Software\\quillax" reg_absent 'HKCU\Software\quillax'
-if $have_engine; then
-  check "-u unregisters the engine class" reg_absent 'HKCR\quillax.qlx'
-else
-  skip "unregistration of the engine component (the build has no quillax.dll yet)"
-fi
+check "-u unregisters the engine class" reg_absent 'HKCR\quillax.qlx'
 
 # ---- -uninstall --------------------------------------------------------------------------------
 
-(cd "$cfg" && QUILLAX_MESSAGE_ANSWER=no run_wine envoke.exe -uninstall) || true
+# The copy the tool hands the uninstall to lives from the hand-off until both runs have ended
+# (a Wine program takes far longer to start than the 50 ms between two looks).
+watch_for_copy() {  # watch_for_copy MARK: MARK is made once C:\prod\Envoke.exe has been seen
+  rm -f "$1" "$work/watch.stop"
+  (
+    for _ in $(seq 1200); do
+      if [[ -e $prod/Envoke.exe ]]; then touch "$1"; exit 0; fi
+      [[ -e $work/watch.stop ]] && exit 0
+      sleep 0.05
+    done
+  ) &
+  watcher=$!
+}
+stop_watching() { touch "$work/watch.stop"; wait "$watcher" || true; }
+
+watch_for_copy "$work/copy-no"
+run_envoke "an uninstall answered No" QUILLAX_MESSAGE_ANSWER=no -- -uninstall
 wait_wine
+stop_watching
 check "an uninstall answered No keeps the configuration directory" test -f "$cfg/bible.ini"
 check "an uninstall answered No keeps the start menu" test -f "$main_link"
+check "the uninstall is handed to a copy in the installation root" test -f "$work/copy-no"
 check "the uninstall copy is gone once it has ended" test ! -e "$prod/Envoke.exe"
 
-(cd "$cfg" && QUILLAX_MESSAGE_ANSWER=yes run_wine envoke.exe -uninstall) || true
+watch_for_copy "$work/copy-yes"
+run_envoke "an uninstall answered Yes" QUILLAX_MESSAGE_ANSWER=yes -- -uninstall
 wait_wine
+stop_watching
+check "the uninstall answered Yes is handed to a copy as well" test -f "$work/copy-yes"
 check "the uninstall deletes the configuration directory" test ! -e "$cfg"
 for gone in midi update corvex.chm Tessaly.chm nmad.txt txconv.exe "$(printf '\xe9\x9a\x8f\xe7\xac\x94').htm" Envoke.exe; do
   check "the uninstall deletes $gone" test ! -e "$prod/$gone"
