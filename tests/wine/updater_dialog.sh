@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# End-to-end test of the updater's dialog (cvupdate.exe) under Wine on a virtual X display
-# (Xvfb), in a fresh Wine prefix of its own:
+# End-to-end test of the updater's dialog (cvupdate.exe) of a Windows build (win32 or win64)
+# under Wine of its architecture on a virtual X display (Xvfb), in a fresh Wine prefix of its own:
 #
-#   tests/wine/updater_dialog.sh [WIN32_BUILD_DIR]      (default: build/win32)
+#   tests/wine/updater_dialog.sh [WINDOWS_BUILD_DIR]      (default: build/win32)
 #
 # An installation C:\prod whose registry key and cfg\bible.ini point the updater at a loopback
 # HTTP server started here, which serves the manifest, two ZIP archives and a bible.ini. The
 # updater is started from C:\prod\update, as its shortcut starts it, so it hands over to a copy
-# in C:\prod that must be gone at the end. cvupdate_dialog_driver.exe (built with the win32
+# in C:\prod that must be gone at the end. cvupdate_dialog_driver.exe (built with the same
 # preset) presses the dialog's default button through next -> update -> finish and reports
 # what the dialog shows at each stage: the layout of dialog resource 102, the status texts, the
 # button captions and the list lines. Then the installed files, the merged bible.ini and the
@@ -15,40 +15,27 @@
 # build/wine-artifacts/updater_dialog.png (the report beside it).
 #
 # Needs: wine, Xvfb (xvfb), xwd (x11-apps), xwdtopnm and pnmtopng (netpbm), zip, python3,
-# fonts-wqy-microhei for a readable screenshot, and
-# localedef with the glibc locale sources for zh_CN (as tests/wine/setup_actions.sh).
+# fonts-wqy-microhei for a readable screenshot, and localedef with the glibc locale sources for
+# zh_CN (Wine runs in the Chinese locale, code page 936; see cmake/wine-run.sh).
 #
-# Ends with a line "N passed, N failed, N skipped"; the exit code is 1 when a check failed.
+# Ends with a line "N passed, N failed"; the exit code is 1 when a check failed.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(realpath -m -- "${1:-$repo_root/build/win32}")
+# shellcheck source=tests/wine/suite_common.sh
+source "$repo_root/tests/wine/suite_common.sh"
 updater=$build/bin/cvupdate.exe
 driver=$build/bin/cvupdate_dialog_driver.exe
-artifacts=$repo_root/build/wine-artifacts
-
-passed=0
-failed=0
-skipped=0
-pass() { passed=$((passed + 1)); echo "ok: $*"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-finish() {
-  echo "$passed passed, $failed failed, $skipped skipped"
-  [[ $failed -eq 0 ]]
-}
+artifacts=$repo_root/build/wine-artifacts/$wine_arch
 
 for f in "$updater" "$driver"; do
   if [[ ! -f $f ]]; then
-    echo "updater_dialog: $f is missing (build the win32 preset first)" >&2
+    echo "updater_dialog: $f is missing (build the $wine_arch preset first)" >&2
     exit 2
   fi
 done
-for tool in wine wineserver Xvfb xwd xwdtopnm pnmtopng zip python3 localedef iconv; do
+for tool in wineserver Xvfb xwd xwdtopnm pnmtopng zip python3 localedef iconv; do
   if ! command -v "$tool" >/dev/null; then
     echo "updater_dialog: $tool is missing (scripts/install-deps.sh installs it)" >&2
     exit 2
@@ -70,18 +57,8 @@ trap cleanup EXIT
 export HOME=$work/home
 mkdir -p "$HOME"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_DESKTOP_DIR XDG_CACHE_HOME
-export LC_ALL=C
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;mscoree,mshtml="
-export WINEDEBUG=${QUILLAX_WINEDEBUG:--all}
+export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml="
 export WINEPREFIX=$prefix
-
-# A Chinese locale for Wine: code page 936 for the program's GBK texts.
-mkdir -p "$work/locale"
-if ! localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" >/dev/null 2>&1 &&
-   [[ ! -d $work/locale/zh_CN.UTF-8 ]]; then
-  echo "updater_dialog: cannot compile the zh_CN.UTF-8 locale (localedef and the glibc locale sources are needed)" >&2
-  exit 2
-fi
 
 # A display of our own: the first free number from 90 on.
 display=
@@ -107,9 +84,9 @@ if [[ ! -S /tmp/.X11-unix/X$display ]]; then
   exit 2
 fi
 
-run_wine() {
-  DISPLAY=":$display" LOCPATH=$work/locale LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wine "$@"
-}
+# Programs of the prefix on the virtual display.
+export QUILLAX_WINE_DISPLAY=":$display"
+run_wine() { wine_in "$prefix" "$@"; }
 # Waits until every program of the prefix has ended; a program that hangs is ended after a
 # minute.
 wait_wine() {
@@ -118,11 +95,10 @@ wait_wine() {
     wineserver -k || true
   fi
 }
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 gbk() { iconv -f GBK -t UTF-8 | tr -d '\r'; }
 
-echo "updater_dialog: creating the Wine prefix"
-DISPLAY=":$display" wineboot -i >/dev/null 2>&1
+echo "updater_dialog: preparing the Wine prefix"
+run_wine cmd /c exit >/dev/null 2>&1 || true
 wineserver -w
 # No window manager runs on the virtual display: Wine draws the caption and frame itself. The
 # dialog's font, 宋体, is a Windows font; WenQuanYi Micro Hei (fonts-wqy-microhei) stands in for
@@ -214,11 +190,11 @@ fi
 
 # ---- the run ------------------------------------------------------------------------------------
 report=$work/report.txt
-(cd "$prod/update" && timeout 300 env DISPLAY=":$display" LOCPATH="$work/locale" LANG=zh_CN.UTF-8 \
-  LC_ALL=zh_CN.UTF-8 wine 'C:\prod\update\cvupdate.exe' >"$work/updater.out" 2>&1) &
+(cd "$prod/update" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
+  'C:\prod\update\cvupdate.exe' >"$work/updater.out" 2>&1) &
 updater_job=$!
-timeout 300 env DISPLAY=":$display" LOCPATH="$work/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 \
-  wine "$driver" "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe' >"$work/driver.out" 2>&1 &
+timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
+  "$driver" "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe' >"$work/driver.out" 2>&1 &
 driver_job=$!
 mkdir -p "$artifacts"
 for _ in $(seq 1800); do
@@ -311,8 +287,7 @@ if [[ -n $programs ]]; then
     check "help shortcut takes its icon from cfg\envoke.exe" grep -aqi 'cfg\\envoke.exe' <(tr -d '\000' <"$link")
   fi
 else
-  skipped=$((skipped + 1))
-  echo "skipped: help shortcut (no start-menu folder in the prefix)"
+  fail "help shortcut: the prefix has no start-menu folder"
 fi
 check "screenshot saved" test -s "$artifacts/updater_dialog.png"
 
@@ -325,17 +300,17 @@ mkdir -p "$prod2"
 cp "$updater" "$prod2/cvupdate.exe"
 cp "$driver" "$prod2/Corvex.exe"
 report2=$work/report2.txt
-(cd "$prod2" && timeout 300 env DISPLAY=":$display" LOCPATH="$work/locale" LANG=zh_CN.UTF-8 \
-  LC_ALL=zh_CN.UTF-8 wine 'C:\prod2\Corvex.exe' --idle >/dev/null 2>&1) &
+(cd "$prod2" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
+  'C:\prod2\Corvex.exe' --idle >/dev/null 2>&1) &
 product_job=$!
 sleep 2
-(cd "$prod2" && timeout 300 env DISPLAY=":$display" LOCPATH="$work/locale" LANG=zh_CN.UTF-8 \
-  LC_ALL=zh_CN.UTF-8 wine 'C:\prod2\cvupdate.exe' Corvex 2.0 "http://127.0.0.1:$port/update2.ini" \
+(cd "$prod2" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
+  'C:\prod2\cvupdate.exe' Corvex 2.0 "http://127.0.0.1:$port/update2.ini" \
   >"$work/updater2.out" 2>&1) &
 updater2_job=$!
 driver2_status=0
-timeout 300 env DISPLAY=":$display" LOCPATH="$work/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 \
-  wine "$driver" --cancel "$(windows_path "$report2")" >"$work/driver2.out" 2>&1 || driver2_status=$?
+timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
+  "$driver" --cancel "$(windows_path "$report2")" >"$work/driver2.out" 2>&1 || driver2_status=$?
 wait "$updater2_job" || true
 product_running=0
 kill -0 "$product_job" 2>/dev/null && product_running=1
