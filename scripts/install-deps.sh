@@ -9,8 +9,8 @@ packages=(
   cmake ninja-build g++ pkg-config dpkg-dev python3 locales
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev
-  # Windows cross build
-  g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
+  # Windows cross builds, 32-bit and 64-bit (zlib for MinGW serves both)
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   # Linux libraries
   libopencc-dev libopencc-data opencc libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
@@ -18,10 +18,11 @@ packages=(
   libboost-dev chromium
   # the MIDI stream device's synthesizer on Linux and a General MIDI SoundFont for it
   libfluidsynth-dev timgm6mb-soundfont
-  # running the Windows build (wine and wine32, see wine_runtime below; libwine-dev holds the IDL
-  # files of the type library); the updater's dialog test runs it on a virtual display and
+  # running the Windows builds: 64-bit Wine runs the win64 build on every machine (wine32, see
+  # wine_runtime below, adds the win32 build where 32-bit programs run); libwine-dev holds the
+  # IDL files of the type library; the updater's dialog test runs it on a virtual display and
   # takes a screenshot (Chinese texts need a font with the characters)
-  libwine-dev xvfb x11-apps netpbm fonts-wqy-microhei
+  wine wine64 libwine-dev xvfb x11-apps netpbm fonts-wqy-microhei
   # the updater benchmark's side-by-side tools and the archives of its tests
   zip unzip curl
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
@@ -31,11 +32,11 @@ packages=(
   # fuzzing
   clang libclang-rt-14-dev
 )
-# Wine's 32-bit runtime, which runs the Windows build's programs. Its i386 libraries must match
+# Wine's 32-bit runtime, which runs the win32 build's programs. Its i386 libraries must match
 # the versions of their amd64 twins, so a mirror whose i386 index lags behind cannot provide it;
-# the rest is then installed all the same, and scripts/test.sh builds the Windows programs
-# without running them and says so.
-wine_runtime=(wine wine32)
+# the rest is then installed all the same, and scripts/test.sh runs the Windows tests through
+# the win64 build only and says so.
+wine_runtime=(wine32)
 packages+=("${wine_runtime[@]}")
 
 say() { echo "install-deps: $*"; }
@@ -43,9 +44,9 @@ say() { echo "install-deps: $*"; }
 # Wine's 32-bit loader is a 32-bit Linux program: a kernel built without 32-bit support refuses
 # it even when every package is in.
 check_wine_runs() {
-  if command -v wine >/dev/null 2>&1 && ! WINEDEBUG=-all wine --version >/dev/null 2>&1; then
-    say "WARNING: Wine is installed but its 32-bit loader does not run (this kernel runs no 32-bit programs);"
-    say "WARNING: the Windows programs will be built but not run (see scripts/test.sh)"
+  if ! bash "$(dirname "${BASH_SOURCE[0]}")/../cmake/wine-run.sh" --arch win32 --can-run; then
+    say "note: 32-bit Windows programs do not run here (no wine32, or a kernel without 32-bit support);"
+    say "note: the win32 build will be built but not run, the win64 build runs the Windows tests"
   fi
 }
 
@@ -120,5 +121,5 @@ if [[ ${#rest[@]} -gt 0 ]]; then
   apt-get install -y -q "${rest[@]}" </dev/null
 fi
 say "WARNING: ${left_out[*]} could not be installed from this machine's package indexes;"
-say "WARNING: the Windows programs will be built but not run (see scripts/test.sh)"
+say "WARNING: the win32 build will be built but not run, the win64 build runs the Windows tests"
 say "done"
