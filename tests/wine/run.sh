@@ -16,7 +16,7 @@
 #    on Windows also the ProgID's), so unregistering one build must leave the other one whole.
 #    Where 32-bit programs run and the win32 build is there (beside this build, or
 #    QUILLAX_WINE_OTHER_BUILD), both libraries are registered for real; otherwise the 32-bit
-#    registration is written into the 32-bit view with `reg add /reg:32` as the 32-bit library
+#    registration is imported into the 32-bit view with `reg import /reg:32` as the 32-bit library
 #    writes it.
 #
 # Everything runs in the build's architecture: regsvr32, reg and cscript of the 64-bit build are
@@ -50,7 +50,11 @@ for file in "$dll" "$unit_tests"; do
 done
 
 export WINEDLLOVERRIDES="mscoree,mshtml="
-wine_run() { wine_in "$prefix" "$@"; }
+# Anything but a registry read may change the registration the helpers below keep.
+wine_run() {
+  [[ ${1:-} == reg && ${2:-} == query ]] || forget_registry
+  wine_in "$prefix" "$@"
+}
 
 work=$(mktemp -d)
 registered=0
@@ -92,25 +96,81 @@ in_view() {  # in_view /reg:32 COMMAND...: runs a helper in that view
 }
 view_label() { [[ -n $view ]] && echo " (${view#/})"; }
 
-# The data of a string value ("" for the default value), or nothing when it is missing.
-reg_value() {
-  local key=$1 name=$2 output
-  if [[ -z $name ]]; then
-    output=$(reg_in_view query "$key" /ve 2>/dev/null) || return 1
-  else
-    output=$(reg_in_view query "$key" /v "$name" 2>/dev/null) || return 1
+# Each reg.exe run costs a Wine start, so the helpers read the four trees the registration
+# writes with one `reg query TOP /s` each (value names in English: locale C), kept per view in
+# $work/registry until forget_registry (after anything that changes the registration).
+registry_tops=('HKCR\quillax.qlx' "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid" "HKCR\\Interface\\$iid")
+forget_registry() { rm -rf "$work/registry"; }
+long_name() {  # HKCR\... -> HKEY_CLASSES_ROOT\..., upper case (names compare without case)
+  local key=${1/#HKCR\\/HKEY_CLASSES_ROOT\\}
+  key=${key/#HKCU\\/HKEY_CURRENT_USER\\}
+  printf '%s' "${key^^}"
+}
+# The file holding the tree that KEY lies in (made on first use; empty when KEY's top is missing),
+# or exit code 1 when KEY is in none of the four trees.
+tree_of() {
+  local key i top file
+  key=$(long_name "$1")
+  for i in "${!registry_tops[@]}"; do
+    top=$(long_name "${registry_tops[$i]}")
+    if [[ $key == "$top" || $key == "$top\\"* ]]; then
+      file=$work/registry/${view#/}-$i
+      if [[ ! -f $file ]]; then
+        mkdir -p "$work/registry"
+        QUILLAX_WINE_LOCALE=C reg_in_view query "${registry_tops[$i]}" /s 2>/dev/null | tr -d '\r' >"$file.part" ||
+          : >"$file.part"
+        mv "$file.part" "$file"
+      fi
+      echo "$file"
+      return 0
+    fi
+  done
+  return 1
+}
+# Whether the key exists: a header line of its tree (every subkey has one; the top key at least
+# a subkey's).
+reg_exists() {
+  local file key
+  if ! file=$(tree_of "$1"); then
+    reg_in_view query "$1" >/dev/null 2>&1
+    return
   fi
-  printf '%s\n' "$output" | tr -d '\r' | grep -E 'REG_SZ' | head -n 1 | sed -E 's/^.*REG_SZ {4}//'
+  key=$(long_name "$1")
+  KEY=$key awk 'BEGIN { k = ENVIRON["KEY"] }
+    toupper($0) == k || index(toupper($0), k "\\") == 1 { found = 1 } END { exit !found }' "$file"
 }
 
-# The names of the direct subkeys of a key, sorted, one per line. reg query prints the key
-# itself (when it has values), its values, then its subkeys as full paths.
+# The data of a string value ("" for the default value), or nothing when it is missing.
+reg_value() {
+  local key=$1 name=${2:-(Default)} file
+  if ! file=$(tree_of "$key"); then
+    if [[ -z $2 ]]; then set -- query "$key" /ve; else set -- query "$key" /v "$2"; fi
+    reg_in_view "$@" 2>/dev/null | tr -d '\r' | grep -E 'REG_SZ' | head -n 1 | sed -E 's/^.*REG_SZ {4}//'
+    return "${PIPESTATUS[0]}"
+  fi
+  # (awk -v would take the backslashes of the key for escapes)
+  KEY=$(long_name "$key") NAME=$name awk '
+    BEGIN { k = ENVIRON["KEY"]; n = ENVIRON["NAME"] }
+    /^HKEY_/ { inside = (toupper($0) == k); next }
+    inside && /REG_SZ/ {
+      line = $0; sub(/^    /, "", line)
+      at = index(line, "    REG_SZ    ")
+      if (toupper(substr(line, 1, at - 1)) == toupper(n)) { print substr(line, at + 14); found = 1; exit }
+    }
+    END { exit !found }' "$file"
+}
+
+# The names of the direct subkeys of a key, sorted, one per line.
 reg_subkeys() {
-  local full=$1
-  full=${full/#HKCR\\/HKEY_CLASSES_ROOT\\}
-  full=${full/#HKCU\\/HKEY_CURRENT_USER\\}
-  reg_in_view query "$1" 2>/dev/null | tr -d '\r' | grep -iF -- "$full\\" |
-    sed -E 's/^.*\\//' | sort
+  local file key
+  file=$(tree_of "$1") || return 1
+  key=$(long_name "$1")
+  KEY=$key awk '
+    BEGIN { k = ENVIRON["KEY"] }
+    /^HKEY_/ && index(toupper($0), k "\\") == 1 {
+      rest = substr($0, length(k) + 2)
+      if (index(rest, "\\") == 0) print rest
+    }' "$file" | sort
 }
 
 expect_value() {
@@ -133,7 +193,7 @@ expect_subkeys() {
 }
 
 expect_missing() {
-  if reg_in_view query "$1" >/dev/null 2>&1; then
+  if reg_exists "$1"; then
     fail "unregistration: $1 is still there$(view_label)"
   else
     pass "unregistration: $1 is gone$(view_label)"

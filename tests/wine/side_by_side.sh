@@ -8,9 +8,9 @@
 #
 # Where 32-bit programs run and the win32 build is there (beside this build or in
 # QUILLAX_WINE_OTHER_BUILD), both libraries are registered and unregistered for real, in either
-# order, and each one's cscript creates the control. Otherwise the 32-bit registration is written
-# into the 32-bit view with `reg add /reg:32`, key for key as the 32-bit library writes it, and
-# the 64-bit library is registered and unregistered beside it.
+# order, and each one's cscript creates the control. Otherwise the 32-bit registration is imported
+# into the 32-bit view with `reg import /reg:32`, key for key as the 32-bit library writes it,
+# and the 64-bit library is registered and unregistered beside it.
 
 other_build=${QUILLAX_WINE_OTHER_BUILD:-$(dirname "$build")/win32}
 other_dll=$other_build/bin/quillax.dll
@@ -41,6 +41,7 @@ expect_nothing_registered() {
 regsvr() {  # regsvr ARCH [/u] FILE: regsvr32 of that architecture
   local arch=$1
   shift
+  forget_registry
   "$repo/cmake/wine-run.sh" --arch "$arch" "$prefix" regsvr32 /s "$@" >/dev/null 2>&1
 }
 
@@ -72,29 +73,31 @@ if [[ -f $other_dll ]] && "$repo/cmake/wine-run.sh" --arch win32 --can-run; then
   expect_nothing_registered
 else
   echo "side by side: 32-bit programs do not run here or there is no win32 build;" \
-    "the 32-bit registration is written with reg add /reg:32"
+    "the 32-bit registration is imported with reg import /reg:32"
   other_windows='C:\Program Files (x86)\quillax\quillax.dll'
   # What the 32-bit library's DllRegisterServer writes (the registry script, then
-  # RegisterTypeLib), into the 32-bit view; the type library's key is the shared one.
-  add32() { wine_run reg add "$@" /f /reg:32 >/dev/null 2>&1; }
+  # RegisterTypeLib), imported into the 32-bit view; the type library's key is the shared one.
+  other_reg=${other_windows//\\/\\\\}
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CLASSES_ROOT\\quillax.qlx]\r\n@="qlx Class"\r\n\r\n'
+    printf '[HKEY_CLASSES_ROOT\\quillax.qlx\\CLSID]\r\n@="%s"\r\n\r\n' "$clsid"
+    printf '[HKEY_CLASSES_ROOT\\quillax.qlx\\CurVer]\r\n@="quillax.qlx"\r\n\r\n'
+    printf '[HKEY_CLASSES_ROOT\\CLSID\\%s]\r\n@="qlx Class"\r\n\r\n' "$clsid"
+    printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\ProgID]\r\n@="quillax.qlx"\r\n\r\n' "$clsid"
+    printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\InprocServer32]\r\n@="%s"\r\n"ThreadingModel"="Apartment"\r\n\r\n' "$clsid" "$other_reg"
+    printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\TypeLib]\r\n@="%s"\r\n\r\n' "$clsid" "$libid"
+    printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\Version]\r\n@="1.0"\r\n\r\n' "$clsid"
+    printf '[HKEY_CLASSES_ROOT\\TypeLib\\%s\\1.0]\r\n@="quillax 1.0 Type Library"\r\n\r\n' "$libid"
+    printf '[HKEY_CLASSES_ROOT\\TypeLib\\%s\\1.0\\FLAGS]\r\n@="0"\r\n\r\n' "$libid"
+    printf '[HKEY_CLASSES_ROOT\\TypeLib\\%s\\1.0\\HELPDIR]\r\n@="C:\\\\Program Files (x86)\\\\quillax"\r\n\r\n' "$libid"
+    printf '[HKEY_CLASSES_ROOT\\TypeLib\\%s\\1.0\\409\\win32]\r\n@="%s"\r\n\r\n' "$libid" "$other_reg"
+    printf '[HKEY_CLASSES_ROOT\\Interface\\%s]\r\n@="Iqlx"\r\n\r\n' "$iid"
+    printf '[HKEY_CLASSES_ROOT\\Interface\\%s\\ProxyStubClsid32]\r\n@="{00020424-0000-0000-C000-000000000046}"\r\n\r\n' "$iid"
+    printf '[HKEY_CLASSES_ROOT\\Interface\\%s\\TypeLib]\r\n@="%s"\r\n"Version"="1.0"\r\n\r\n' "$iid" "$libid"
+  } >"$work/registration32.reg"
   written=true
-  add32 'HKCR\quillax.qlx' /ve /d 'qlx Class' || written=false
-  add32 'HKCR\quillax.qlx\CLSID' /ve /d "$clsid" || written=false
-  add32 'HKCR\quillax.qlx\CurVer' /ve /d 'quillax.qlx' || written=false
-  add32 "HKCR\\CLSID\\$clsid" /ve /d 'qlx Class' || written=false
-  add32 "HKCR\\CLSID\\$clsid\\ProgID" /ve /d 'quillax.qlx' || written=false
-  add32 "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$other_windows" || written=false
-  add32 "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Apartment || written=false
-  add32 "HKCR\\CLSID\\$clsid\\TypeLib" /ve /d "$libid" || written=false
-  add32 "HKCR\\CLSID\\$clsid\\Version" /ve /d '1.0' || written=false
-  add32 "HKCR\\TypeLib\\$libid\\1.0" /ve /d 'quillax 1.0 Type Library' || written=false
-  add32 "HKCR\\TypeLib\\$libid\\1.0\\FLAGS" /ve /d 0 || written=false
-  add32 "HKCR\\TypeLib\\$libid\\1.0\\HELPDIR" /ve /d 'C:\Program Files (x86)\quillax' || written=false
-  add32 "HKCR\\TypeLib\\$libid\\1.0\\409\\win32" /ve /d "$other_windows" || written=false
-  add32 "HKCR\\Interface\\$iid" /ve /d 'Iqlx' || written=false
-  add32 "HKCR\\Interface\\$iid\\ProxyStubClsid32" /ve /d '{00020424-0000-0000-C000-000000000046}' || written=false
-  add32 "HKCR\\Interface\\$iid\\TypeLib" /ve /d "$libid" || written=false
-  add32 "HKCR\\Interface\\$iid\\TypeLib" /v Version /d '1.0' || written=false
+  wine_run reg import "$(windows_path "$work/registration32.reg")" /reg:32 >/dev/null 2>&1 || written=false
   check "side by side: the 32-bit registration is written into the 32-bit view" $written
 
   registered=1
