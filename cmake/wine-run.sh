@@ -46,24 +46,19 @@ say() { echo "wine-run: $*" >&2; }
 # falls back to the 64-bit loader when wine32 is missing, so the 32-bit loader is asked for by
 # its own path where it has one.
 wine_loader() {
-  local candidate
+  local candidate candidates=(/usr/lib/wine/wine "$(command -v wine 2>/dev/null || true)")
+  local package="the packages wine and wine32"
   if [[ $1 == win64 ]]; then
-    for candidate in /usr/lib/wine/wine64 "$(command -v wine64 2>/dev/null || true)"; do
-      if [[ -n $candidate && -x $candidate ]]; then
-        echo "$candidate"
-        return 0
-      fi
-    done
-    say "64-bit Wine is not installed (the package wine64)"
-    return 1
+    candidates=(/usr/lib/wine/wine64 "$(command -v wine64 2>/dev/null || true)")
+    package="the package wine64"
   fi
-  for candidate in /usr/lib/wine/wine "$(command -v wine 2>/dev/null || true)"; do
+  for candidate in "${candidates[@]}"; do
     if [[ -n $candidate && -x $candidate ]]; then
       echo "$candidate"
       return 0
     fi
   done
-  say "32-bit Wine is not installed (the packages wine and wine32)"
+  say "$1 Wine is not installed ($package)"
   return 1
 }
 

@@ -417,6 +417,21 @@ HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> 
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
 }
 
+// The control's init with the stand-in window and an empty title, as a host page calls it.
+HRESULT InitWithWindow(IDispatch* control, FakeObject* window) {
+    VARIANT host;
+    VariantInit(&host);
+    host.vt = VT_DISPATCH;
+    host.pdispVal = window;
+    VARIANT title;
+    VariantInit(&title);
+    title.vt = VT_BSTR;
+    title.bstrVal = SysAllocString(L"");
+    const HRESULT result = CallByName(control, L"init", {host, title}, nullptr);
+    SysFreeString(title.bstrVal);
+    return result;
+}
+
 std::wstring LibraryPath() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -539,16 +554,7 @@ TEST_F(LibraryTest, LoadsAndUnloadsManyTimesWithoutLeavingWindowsTimersOrClasses
             ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Put())), S_OK);
             EXPECT_EQ(canUnload(), S_FALSE);
 
-            VARIANT host;
-            VariantInit(&host);
-            host.vt = VT_DISPATCH;
-            host.pdispVal = window;
-            VARIANT title;
-            VariantInit(&title);
-            title.vt = VT_BSTR;
-            title.bstrVal = SysAllocString(L"");
-            EXPECT_EQ(CallByName(control.Get(), L"init", {host, title}, nullptr), S_OK);
-            SysFreeString(title.bstrVal);
+            EXPECT_EQ(InitWithWindow(control.Get(), window), S_OK);
             // The mouse over a link: the popup window is made and the open delay starts.
             EXPECT_EQ(CallByName(control.Get(), L"MouseOver", {}, nullptr), S_OK);
             EXPECT_EQ(CountInfoViewWindows(), 1) << "round " << round;
@@ -583,16 +589,7 @@ TEST_F(LibraryTest, BlankStartsAndStopsTheAutoScrollOnTheMessageLoop) {
         ASSERT_EQ(getClassObject(CLSID_qlx, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())), S_OK);
         ComPtr<IDispatch> control;
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Put())), S_OK);
-        VARIANT host;
-        VariantInit(&host);
-        host.vt = VT_DISPATCH;
-        host.pdispVal = window;
-        VARIANT title;
-        VariantInit(&title);
-        title.vt = VT_BSTR;
-        title.bstrVal = SysAllocString(L"");
-        EXPECT_EQ(CallByName(control.Get(), L"init", {host, title}, nullptr), S_OK);
-        SysFreeString(title.bstrVal);
+        EXPECT_EQ(InitWithWindow(control.Get(), window), S_OK);
         const auto scrolls = [&] {
             const auto& calls = window->Calls();
             return std::count(calls.begin(), calls.end(), std::wstring(L"scrollBy"));
