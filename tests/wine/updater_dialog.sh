@@ -12,7 +12,7 @@
 # what the dialog shows at each stage: the layout of dialog resource 102, the status texts, the
 # button captions and the list lines. Then the installed files, the merged bible.ini and the
 # help shortcut are checked. A screenshot of the finished dialog goes to
-# build/wine-artifacts/updater_dialog.png (the report beside it).
+# build/wine-artifacts/<win32 or win64>/updater_dialog.png (the report beside it).
 #
 # Needs: wine, Xvfb (xvfb), xwd (x11-apps), xwdtopnm and pnmtopng (netpbm), zip, python3,
 # fonts-wqy-microhei for a readable screenshot, and localedef with the glibc locale sources for
