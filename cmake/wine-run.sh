@@ -77,7 +77,6 @@ fi
 loader=$(wine_loader "$arch")
 if [[ $arch == win64 ]]; then
   export WINELOADER=$loader
-  export WINEARCH=win64
 fi
 export WINEDEBUG=${QUILLAX_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
@@ -126,7 +125,10 @@ make_prefix() {
       make_prefix "$template" || exit 1
       cp -a "$template" "$prefix.part" && mv "$prefix.part" "$prefix" || exit 1
     else
-      env "${locale_env[@]}" WINEPREFIX="$prefix" WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" "$loader" wineboot -i >/dev/null 2>&1 || {
+      # A win32 prefix is a 32-bit Windows, a win64 one a 64-bit Windows that runs 32-bit
+      # programs too where wine32 is there (the engine suite registers both builds in it).
+      env "${locale_env[@]}" WINEPREFIX="$prefix" WINEARCH="$arch" \
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" "$loader" wineboot -i >/dev/null 2>&1 || {
         say "could not create the Wine prefix $prefix"
         exit 1
       }
