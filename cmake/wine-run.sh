@@ -20,7 +20,8 @@
 # `wineboot -i`. Creation is serialised with a lock, because ctest may start several programs at
 # once. Mono and Gecko are switched off while a prefix is created, so Wine shows no installer
 # dialog, and Wine's debug output is silenced. Wine's menu builder is always off, so that no
-# program writes menu entries or file associations into the machine's home folder.
+# program writes menu entries or file associations into the machine's home folder, and so is
+# Wine's debugger, so that a program that faults fails.
 #
 # Programs run in the Chinese locale of the product's users (zh_CN, code page 936), compiled once
 # with localedef into build/wine-locale and found through LOCPATH, so nothing is installed on the
@@ -79,7 +80,9 @@ if [[ $arch == win64 ]]; then
   export WINELOADER=$loader
 fi
 export WINEDEBUG=${QUILLAX_WINEDEBUG:--all}
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
+# Without a debugger a program that faults ends with a failing exit status; Wine's debugger
+# would report the fault and let the program end with status 0.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d;winedbg.exe=d"
 if [[ -n ${QUILLAX_WINE_DISPLAY:-} ]]; then
   export DISPLAY=$QUILLAX_WINE_DISPLAY
 else

@@ -1,19 +1,25 @@
 #!/usr/bin/env python3
 """Counts the test cases one stage of scripts/test.sh ran and checks its skips.
 
-    scripts/check-test-cases.py RESULTS_DIR BUILD [EXPECTED_SKIPS]
+    scripts/check-test-cases.py RESULTS_DIR BUILD [--programs NAME,...] [--ctest-list FILE]
+                                [--expected-skips FILE]
 
 RESULTS_DIR holds the GoogleTest reports of the stage (GTEST_OUTPUT=json:RESULTS_DIR/ gives one
 <program>.json per test program), BUILD is the preset the stage built (native, asan, tsan, win32,
-win64), EXPECTED_SKIPS the list of cases that may skip (default tests/expected-skips.txt).
+win64). The programs that must have left a report are named with --programs, or taken from the
+stage's tests as `ctest --show-only=json-v1` lists them (--ctest-list: every test whose command
+runs a program named *_tests). --expected-skips names the list of cases that may skip (default
+tests/expected-skips.txt).
 
-Prints one line per program ("textlib: 65 cases, 64 passed, 1 skipped") with its skipped cases,
-then a last line that sums the stage up for the summary of the test command. Fails (exit 1) when
-there is no report at all, when a program reports no case, a failed case, or a skipped case that
-the list does not expect in this build.
+Prints one line per program ("textlib_tests: 65 cases, 64 passed, 1 skipped") with its skipped
+cases, then a last line that sums the stage up for the summary of the test command. Fails
+(exit 1) when a program left no report (it ended before GoogleTest wrote it: a crash, an abort),
+reports no case, a failed case, or a skipped case that the list does not expect in this build.
 """
+import argparse
 import json
 import os
+import re
 import sys
 
 
@@ -48,19 +54,41 @@ def cases(report):
                 yield name, "passed"
 
 
+def programs_of_ctest(path):
+    """The GoogleTest programs (named *_tests) that the listed ctest tests run."""
+    with open(path, encoding="utf-8") as f:
+        listing = json.load(f)
+    found = set()
+    for test in listing.get("tests", []):
+        for word in test.get("command", []):
+            name = os.path.basename(word.replace("\\", "/"))
+            match = re.fullmatch(r"(.+_tests)(\.exe)?", name, re.IGNORECASE)
+            if match:
+                found.add(match.group(1))
+    return found
+
+
 def main():
-    if len(sys.argv) not in (3, 4):
-        raise SystemExit(__doc__)
-    results, build = sys.argv[1], sys.argv[2]
     here = os.path.dirname(os.path.abspath(__file__))
-    expected_path = sys.argv[3] if len(sys.argv) == 4 else os.path.join(here, "..", "tests", "expected-skips.txt")
-    allowed = expected_skips(expected_path, build)
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("results")
+    parser.add_argument("build")
+    parser.add_argument("--programs", default="")
+    parser.add_argument("--ctest-list")
+    parser.add_argument("--expected-skips", default=os.path.join(here, "..", "tests", "expected-skips.txt"))
+    args = parser.parse_args()
+    results, build = args.results, args.build
+    allowed = expected_skips(args.expected_skips, build)
+    wanted = {p for p in args.programs.split(",") if p}
+    if args.ctest_list:
+        wanted |= programs_of_ctest(args.ctest_list)
 
     reports = sorted(f for f in os.listdir(results) if f.endswith(".json")) if os.path.isdir(results) else []
-    if not reports:
-        print(f"check-test-cases: no test report in {results}")
-        return 1
     problems = []
+    for program in sorted(wanted - {r[:-len(".json")] for r in reports}):
+        problems.append(f"{program} left no report of its cases (it ended before the end of its run)")
+    if not reports and not problems:
+        problems.append(f"no test report in {results}")
     summary = []
     total = 0
     total_skipped = 0

@@ -139,11 +139,13 @@ step song-check python3 tools/song/make_song.py --check || fail "sample data: 01
 step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: Bible exporter tests"
 summary+=("sample data: ok ($((SECONDS - start))s)")
 
-# Counts the cases of a stage's reports and checks its skips (scripts/check-test-cases.py); the
-# last line of its log sums them up for the summary.
-count_cases() {  # count_cases PRESET RESULTS_DIR
-  step "$1-cases" python3 scripts/check-test-cases.py "$2" "$1" ||
-    fail "$1: a test case failed or skipped unexpectedly (see $log_dir/$1-cases.log)"
+# Counts the cases of a stage's reports and checks them and its skips
+# (scripts/check-test-cases.py); the last line of its log sums them up for the summary.
+count_cases() {  # count_cases PRESET RESULTS_DIR CHECK-OPTIONS...
+  local preset=$1 results=$2
+  shift 2
+  step "$preset-cases" python3 scripts/check-test-cases.py "$results" "$preset" "$@" ||
+    fail "$preset: a test program ended early, or a case failed or skipped unexpectedly (see $log_dir/$preset-cases.log)"
 }
 
 # The three Wine end-to-end suites of a Windows build that runs.
@@ -212,7 +214,10 @@ for preset in "${stages[@]}"; do
   step "$preset-test" env GTEST_OUTPUT="json:$gtest_results" ctest --preset "$preset" -j "$jobs" ||
     fail "$preset: tests (see output above)"
   programs=$(grep -E 'tests passed' "$log_dir/$preset-test.log" | tail -n 1 || true)
-  count_cases "$preset" "$results"
+  # Every GoogleTest program the preset's tests run must have left its report.
+  ctest --preset "$preset" --show-only=json-v1 >"$log_dir/$preset-ctest-list.json" ||
+    fail "$preset: cannot list the tests"
+  count_cases "$preset" "$results" --ctest-list "$log_dir/$preset-ctest-list.json"
   summary+=("$preset: ok, build ${build_time}s ($warnings compiler warnings), tests $((SECONDS - test_start))s: ${programs:-no tests}; $(last_line "$preset-cases")")
   if $windows; then
     wine_suites "$preset"
@@ -255,7 +260,7 @@ if wants tsan; then
   if grep -q 'WARNING: ThreadSanitizer' "$log_dir/tsan-test.log"; then
     fail "tsan: ThreadSanitizer reported (see $log_dir/tsan-test.log)"
   fi
-  count_cases tsan "$results"
+  count_cases tsan "$results" --programs engine_tests
   summary+=("tsan: ok, build ${build_time}s, tests $((SECONDS - test_start))s; $(last_line tsan-cases)")
 fi
 

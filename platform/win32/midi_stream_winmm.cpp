@@ -29,6 +29,9 @@ public:
     WinmmStream& operator=(const WinmmStream&) = delete;
 
     MidiResult Open(int deviceId) {
+        // Without any MIDI output there is nothing to open; asking anyway only risks Wine's
+        // winmm, which can fault on the stream opened after one that failed for this reason.
+        if (midiOutGetNumDevs() == 0) return MIDIERR_NODEVICE;
         UINT device = deviceId == kMidiMapper ? MIDI_MAPPER : static_cast<UINT>(deviceId);
         return midiStreamOpen(&handle_, &device, 1, reinterpret_cast<DWORD_PTR>(&Proc),
                               reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);

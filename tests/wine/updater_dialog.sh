@@ -57,7 +57,7 @@ trap cleanup EXIT
 export HOME=$work/home
 mkdir -p "$HOME"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_DESKTOP_DIR XDG_CACHE_HOME
-export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$prefix
 
 # A display of our own: the first free number from 90 on.
