@@ -247,7 +247,8 @@ void InstallSample(const std::string& dir) {
 
 TEST(ParallelLayout, EveryChapterOfTheSampleInEveryLayout) {
     TempDir dir;
-    if (!platform::FileExists("sample\\cfg\\bible.ini")) GTEST_SKIP() << "run from the repository root";
+    ASSERT_TRUE(platform::FileExists("sample\\cfg\\bible.ini"))
+        << "sample/cfg/bible.ini not found (run from the repository root)";
     const std::string cfg = dir.path() + "\\";
     InstallSample(cfg);
     ParallelLayoutSweep sweep(cfg);

@@ -312,7 +312,8 @@ qlx.init(page.window, "Corvex");
 (function () {
     // The popup opens and closes on thread timers; here the members only schedule them, so
     // the page sees nothing of them at once.
-    var link = makeElement("A", " href=\"01002\"", "Gen 2");
+    qlx.openchahtm("01002", 0, "");
+    var link = makeElement("A", " href=\"01001\"", "Gen 1");
     var shown = page.body.innerHTML;
     page.log.length = 0;
     var over = fire(page, link);
@@ -321,14 +322,18 @@ qlx.init(page.window, "Corvex");
     qlx.MouseOut();
     fire(page, link);
     qlx.MouseOver();
-    var key = fire(page, makeElement("BODY", "", ""), 43);
-    qlx.pF10();
-    equal("with a popup window pF10 only cancels the key", key.returnValue, false);
-    qlx.MouseOut();
     equal("hovering a link leaves the page as it was until the popup's delay", page.body.innerHTML, shown);
     equal("hovering a link calls nothing of the window at once", logText(page), "");
     check("hovering a link leaves its events alone", over.returnValue === true && out.returnValue === true,
           "returnValue " + over.returnValue + ", " + out.returnValue);
+    // The popup window exists now, but it is not on the screen: the keys are the page's.
+    var key = fire(page, makeElement("BODY", "", ""), 43);
+    qlx.pF10();
+    check("with the popup window hidden the key + switches the layout",
+          key.returnValue === false && page.body.innerHTML !== shown &&
+          contains(page.body.innerHTML, "thus the heavens"),
+          "returnValue " + key.returnValue + ", body " + page.body.innerHTML);
+    qlx.MouseOut();
 })();
 
 qlx = null;
