@@ -155,12 +155,22 @@ TEST_F(RegistrationTest, ClearRegistrationRemovesTheClassAndTheProductKey) {
     ClearRegistration(clearing);
     EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
     EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax"));
-    EXPECT_EQ(clearing.messageText, "");
+    // What was done is said, never an empty box.
+    EXPECT_EQ(clearing.messageText, kRegistrationClearedMessage);
+    ClearRegistration(clearing);
+    EXPECT_EQ(clearing.messageText, kNothingRegisteredMessage);
+
+    // A registration the tool cannot undo (its library is gone) is not reported as undone.
+    RegisterComponent(session);
+    ASSERT_TRUE(platform::RemoveFile(install_.Config() + "quillax.dll"));
+    ClearRegistration(clearing);
+    EXPECT_EQ(clearing.messageText, GbString(kUnregistrationFailedMessage) + "3）。");
+    EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax"));
 }
 
 TEST(RegsvrTool, ReportsLikeRegsvr32) {
     TempDirectory dir;
-    const std::string tool = platform::RegistrationToolPath("");
+    const std::string tool = platform::RegistrationToolPath("", "");
     ASSERT_TRUE(platform::FileExists(tool)) << tool;
     EXPECT_EQ(platform::StartProgram(tool, {}, true).exitCode, 1);
     EXPECT_EQ(platform::StartProgram(tool, {"/s", dir.Path() + "absent.dll"}, true).exitCode, 3);
@@ -250,7 +260,7 @@ protected:
     std::string Run(const char* answer) {
         const ScopedVariable variable("QUILLAX_MESSAGE_ANSWER", answer);
         ::testing::internal::CaptureStdout();
-        Uninstall(session_, folders_);
+        Uninstall(session_, folders_, ProtectedPlaces::OfPlatform());
         return ::testing::internal::GetCapturedStdout();
     }
 
