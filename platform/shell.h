@@ -8,8 +8,9 @@
 // saved through IPersistFile), regsvr32.exe of the system directory. Linux stands in with the
 // freedesktop conventions:
 //  - Programs is $XDG_DATA_HOME/applications (default ~/.local/share/applications), Fonts is
-//    $XDG_DATA_HOME/fonts (default ~/.local/share/fonts); both are created when missing, as a
-//    desktop installer would. Desktop is $XDG_DESKTOP_DIR, or else ~/Desktop (never created).
+//    $XDG_DATA_HOME/fonts (default ~/.local/share/fonts); both are created when missing (unless
+//    asked not to), as a desktop installer would. Desktop is $XDG_DESKTOP_DIR, or else
+//    ~/Desktop (never created).
 //  - A shortcut "x.lnk" is the desktop entry "x.desktop" beside it (see ShellLinkFile). The
 //    entry launches the target (Type=Application with Exec= for programs, Type=Link with URL=
 //    for documents) and keeps what freedesktop has no key for in X-Quillax-* keys: the icon
@@ -38,8 +39,12 @@ enum class SpecialFolder {
     Fonts,     // CSIDL_FONTS (20): the system's fonts folder
 };
 
+// Whether SpecialFolderPath makes a missing folder (Linux; Windows folders always exist). A
+// caller that only removes things from it, such as the uninstall, leaves it missing.
+enum class MissingFolder { Create, Leave };
+
 // The folder's path without a trailing "\", or the empty text when the platform has none.
-std::string SpecialFolderPath(SpecialFolder folder);
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder missing = MissingFolder::Create);
 
 // ---- shortcuts -----------------------------------------------------------------------------------
 

@@ -32,9 +32,9 @@ void CreateShortcut(std::string_view target, std::string_view link, std::string_
     platform::CreateShellLink(link, shellLink);
 }
 
-ShortcutFolders ShortcutFolders::OfPlatform() {
+ShortcutFolders ShortcutFolders::OfPlatform(platform::MissingFolder missing) {
     ShortcutFolders folders;
-    folders.programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+    folders.programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs, missing);
     folders.desktop = platform::SpecialFolderPath(platform::SpecialFolder::Desktop);
     return folders;
 }

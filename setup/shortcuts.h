@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/shell.h"
 #include "setup/setup_session.h"
 #include "textlib/gb_string.h"
 
@@ -27,8 +28,9 @@ struct ShortcutFolders {
     GbString programs;  // the start menu's Programs folder
     GbString desktop;   // the user's desktop
 
-    // The folders of this user as the platform names them.
-    static ShortcutFolders OfPlatform();
+    // The folders of this user as the platform names them; with MissingFolder::Leave a
+    // missing start menu is not made (for callers that only remove shortcuts).
+    static ShortcutFolders OfPlatform(platform::MissingFolder missing = platform::MissingFolder::Create);
 };
 
 // The program the uninstall shortcut starts: the set-up tool of the installation,

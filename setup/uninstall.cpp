@@ -265,7 +265,7 @@ bool DeleteTree(std::string_view path) {
 }
 
 void Uninstall(SetupSession& session) {
-    Uninstall(session, ShortcutFolders::OfPlatform(), ProtectedPlaces::OfPlatform());
+    Uninstall(session, ShortcutFolders::OfPlatform(platform::MissingFolder::Leave), ProtectedPlaces::OfPlatform());
 }
 
 void Uninstall(SetupSession& session, const ShortcutFolders& folders, const ProtectedPlaces& places) {

@@ -264,7 +264,7 @@ std::vector<std::string> UserFolders(const std::string& home) {
 
 }  // namespace
 
-std::string SpecialFolderPath(SpecialFolder folder) {
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder missing) {
     std::string path;
     switch (folder) {
         case SpecialFolder::Desktop:
@@ -277,7 +277,9 @@ std::string SpecialFolderPath(SpecialFolder folder) {
                 return {};
             }
             path = data + (folder == SpecialFolder::Programs ? "/applications" : "/fonts");
-            MakeDirectories(ProgramForm(path));
+            if (missing == MissingFolder::Create) {
+                MakeDirectories(ProgramForm(path));
+            }
             break;
         }
     }

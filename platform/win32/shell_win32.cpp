@@ -100,7 +100,7 @@ public:
 
 }  // namespace
 
-std::string SpecialFolderPath(SpecialFolder folder) {
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder /*missing*/) {
     switch (folder) {
         case SpecialFolder::Desktop:
             return FolderOf(CSIDL_DESKTOP);

@@ -18,6 +18,7 @@
 #include "platform/program_location.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "setup/bible_import.h"
 #include "setup/environment_install.h"
 #include "setup/fonts.h"
 #include "setup/locale_table.h"
@@ -35,6 +36,7 @@ using testsupport::CurrentDirectoryGuard;
 using testsupport::ProgramRun;
 using testsupport::Quoted;
 using testsupport::RunEnvokeProgram;
+using testsupport::RunProgramIn;
 using testsupport::SystemForm;
 using testsupport::TempDirectory;
 using testsupport::TempInstallation;
@@ -432,6 +434,78 @@ TEST(EnvokeActions, UninstallFromTheConfigurationDirectoryHandsOffToACopy) {
     EXPECT_FALSE(platform::PathExists(install.Root() + "update"));
     EXPECT_FALSE(platform::PathExists(install.Root() + "Envoke.exe"));
     EXPECT_EQ(platform::ReadWholeFile(install.Root() + "keep.txt"), "keep");
+}
+
+// ---- the Linux stand-ins of a real installation ----------------------------------------------
+
+// An installation laid out the way a Linux installation keeps its programs: envoke and the
+// registration tool in the configuration directory (where the Windows build keeps envoke.exe).
+class LinuxInstallationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::CopyProgramFile(testsupport::BuiltEnvoke(), install_.Config() + "envoke"));
+        ASSERT_TRUE(platform::CopyProgramFile(platform::ProgramDirectory() + "\\regsvr", install_.Config() + "regsvr"));
+        ASSERT_TRUE(platform::CopyProgramFile(QUILLAX_FAKE_COMPONENT, install_.Config() + "quillax.dll"));
+        log_ = logDir_.Path() + "calls.log";
+    }
+    void TearDown() override {
+        platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, "quillax.qlx");
+        platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, "CLSID");
+        platform::DeleteRegistryTree(RegistryRoot::CurrentUser, "Control Panel");
+    }
+    // Runs the installation's own envoke from its configuration directory.
+    ProgramRun Envoke(const std::string& environment, std::initializer_list<std::string> arguments) {
+        return RunProgramIn(install_.Config(), "QUILLAX_FAKE_COMPONENT_LOG=" + Quoted(SystemForm(log_)) + " " + environment,
+                            install_.Config() + "envoke", arguments);
+    }
+
+    TempInstallation install_;
+    TempDirectory logDir_;
+    std::string log_;
+};
+
+TEST_F(LinuxInstallationTest, TheUninstallCopyInTheRootUnregistersTheComponent) {
+    const std::string library = SystemForm(install_.Config() + "quillax.dll");
+    SetupSession session = SessionOf(install_);
+    RegisterComponent(session);
+    ASSERT_TRUE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
+
+    // The uninstall shortcut's command: the copy in the root finds the registration tool in the
+    // configuration directory, not beside itself.
+    const ProgramRun run = Envoke("QUILLAX_MESSAGE_ANSWER=yes LANG=C", {"-uninstall"});
+    EXPECT_NE(run.output.find(Utf8(kUninstallDoneMessage)), std::string::npos) << run.output;
+    EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
+    EXPECT_EQ(platform::ReadWholeFile(log_).value_or(""), "unregister " + library + "\n");
+    EXPECT_FALSE(platform::PathExists(install_.Config()));
+}
+
+TEST_F(LinuxInstallationTest, TraditionalChineseShortcutsAndNoticeAreReadable) {
+    // No locale in the registry: LANG decides, here a traditional Chinese one.
+    platform::DeleteRegistryTree(RegistryRoot::CurrentUser, "Control Panel");
+    const ProgramRun run = Envoke("LANG=zh_TW.UTF-8", {});
+    EXPECT_EQ(run.output, "[Orvane]\n" + platform::Utf16ToUtf8(u"特別提示\n默認快捷鍵 CTRL+ALT+B\n快速啟動Tessaly") + "\n");
+
+    const std::string programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+    const std::string update = platform::Utf16ToGbk(u"在線升級");
+    const std::string uninstall = platform::Utf16ToGbk(u"卸載");
+    const std::string entry = platform::ReadWholeFile(programs + "\\Tessaly\\" + uninstall + ".desktop").value_or("");
+    EXPECT_NE(entry.find("Name=" + platform::Utf16ToUtf8(u"卸載") + "\n"), std::string::npos) << entry;
+    // The shortcut starts the installation's own program, which is there.
+    EXPECT_NE(entry.find("Exec=\"" + SystemForm(install_.Config()) + "envoke\" \"-uninstall\"\n"), std::string::npos)
+        << entry;
+    EXPECT_TRUE(platform::ReadShellLink(programs + "\\Tessaly\\" + update + ".lnk").has_value());
+    testsupport::RemoveTree(programs + "\\Tessaly");
+}
+
+TEST(EnvokeActions, ImportFindsTheFileWhereTheUserStartedTheTool) {
+    TempInstallation install;
+    TempDirectory caller;
+    ASSERT_TRUE(platform::WriteWholeFile(caller.Path() + "web.txt", "gen\t1\t1\t1\tIn the beginning\n"));
+    // The installation is found through the registry; the file lies where the user is.
+    ASSERT_TRUE(platform::WriteRegistryString(RegistryRoot::CurrentUser, "Software\\quillax", "", install.Config()));
+    const ProgramRun run = RunEnvokeProgram(caller.Path(), "", {"-import", "web.txt"});
+    EXPECT_EQ(run.output, "[Orvane]\n" + Utf8(kImportDoneMessage) + "\n");
+    EXPECT_EQ(install.Read("usr\\web.txt"), "01001:=\n$1In the beginning\r\n");
 }
 
 }  // namespace
