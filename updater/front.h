@@ -6,6 +6,7 @@
 // All texts are GBK.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,8 +48,7 @@ public:
 
 // A front that keeps what it is shown; the console front builds on it and tests use it as it
 // is. Questions get the answer set in `answerOk`; Cancel is pressed by setting
-// `cancelRequested`, or during a download by `cancelAfterPumps` (the message pump that takes
-// the click).
+// `cancelRequested`, during a download from `onPump` (where the dialog would take the click).
 class RecordingFront : public UpdateFront {
 public:
     struct Message {
@@ -78,8 +78,8 @@ public:
     void SetBusy(bool value) override { busy = value; }
     void ProcessPendingMessages() override {
         ++pumpCount;
-        if (cancelAfterPumps > 0 && pumpCount >= cancelAfterPumps) {
-            cancelRequested = true;
+        if (onPump) {
+            onPump();
         }
     }
     bool CancelRequested() const override { return cancelRequested; }
@@ -101,7 +101,7 @@ public:
     bool busy = false;
     int pumpCount = 0;
     bool cancelRequested = false;
-    int cancelAfterPumps = 0;  // 0: never
+    std::function<void()> onPump;  // what the user does while a download runs
     std::vector<Message> messages;
     std::vector<GbString> questions;
     bool answerOk = true;

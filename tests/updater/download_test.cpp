@@ -187,6 +187,21 @@ TEST_F(DownloadTest, ABrokenDownloadFailsItsEntryAndThePassGoesOn) {
     EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
 }
 
+TEST_F(DownloadTest, AFullDiskRemovesThePartialDownloadAndSaysSo) {
+    ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
+    server_.ServeBody("/files/a.zip", BuildZip({{"a.txt", Pattern(30000)}}));
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    const bool installed = Download("/files/a.zip");
+    platform::SetWriteFault(platform::WriteFault::None);
+    EXPECT_FALSE(installed);
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(front_.messages[0].text, std::string(updater_text::kMessageWriteFailed) + UpdateDir() + "a.zip" +
+                                           updater_text::kMessageDiskFullEnd);
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty()) << "the partial download does not keep the disk full";
+    EXPECT_TRUE(FileBytes(install_ + "a.txt") == "installed");
+}
+
 TEST_F(DownloadTest, TheDigestIsCheckedBeforeInstalling) {
     const std::string archive = BuildZip({{"c.txt", "checked"}});
     const std::string digest = platform::Sha256Hex(archive).value_or("");

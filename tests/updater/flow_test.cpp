@@ -233,6 +233,21 @@ TEST_F(FlowTest, NothingToDoAnErrorPageAndNoServer) {
     EXPECT_EQ(flow->NextStep(), UpdateFlow::Step::Check);
 }
 
+TEST_F(FlowTest, AManifestThatFillsTheDiskIsNotKept) {
+    server_.ServeBody("/update.ini", "[new.txt]\r\nUpdateFile=/files/new.zip\r\n");
+    std::unique_ptr<UpdateFlow> flow = MakeFlow(server_.Port());
+    flow->Initialise();
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    flow->PressDefault();
+    platform::SetWriteFault(platform::WriteFault::None);
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].text, std::string(updater_text::kMessageWriteFailed) + temp_ + "cvupdate.ini" +
+                                           updater_text::kMessageDiskFullEnd);
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini"));
+    EXPECT_FALSE(front_.buttonEnabled);
+    EXPECT_EQ(server_.CountRequests("/files/new.zip"), 0);
+}
+
 TEST_F(FlowTest, ABrokenManifestTransferLeavesOnlyCancel) {
     testing::HttpReply broken;
     broken.body = std::string(20000, ';');
@@ -246,6 +261,7 @@ TEST_F(FlowTest, ABrokenManifestTransferLeavesOnlyCancel) {
     EXPECT_EQ(front_.status, updater_text::kStatusReadingManifest);
     EXPECT_FALSE(front_.buttonEnabled);
     EXPECT_EQ(Lines(), std::vector<std::string>{"Corvex 2.0"});
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini")) << "no copy of a manifest that did not arrive whole";
 }
 
 }  // namespace
