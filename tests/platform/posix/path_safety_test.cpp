@@ -15,17 +15,11 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/posix/posix_test_support.h"
 #include "platform/temp_dir.h"
 
 namespace quillax {
 namespace {
-
-std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
 
 std::string ProgramForm(std::string path) {
     for (char& c : path) {
@@ -34,33 +28,8 @@ std::string ProgramForm(std::string path) {
     return path;
 }
 
-// Sets an environment variable (or removes it) for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedVariable() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedVariable;
+using testing::SystemForm;
 
 TEST(LongNames, FilesWithNamesUpToTheLimitAreReplacedWhole) {
     // Every length up to the system's 255 bytes, where a temporary name made by adding to the

@@ -7,17 +7,12 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/posix/posix_test_support.h"
 #include "platform/program_location.h"
 
 namespace quillax::testsupport {
 
-// A program path in the system's form ("\" becomes "/").
-inline std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
+using testing::SystemForm;
 
 // Text as one word of the shell.
 inline std::string Quoted(const std::string& text) {

@@ -43,31 +43,7 @@ using testsupport::TempInstallation;
 
 std::string Utf8(std::string_view gbk) { return platform::GbkToUtf8(gbk); }
 
-// Sets an environment variable for the life of the object and restores it afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using testing::ScopedVariable;
 
 void SetLocale(const char* value) {
     ASSERT_TRUE(platform::WriteRegistryString(RegistryRoot::CurrentUser, "Control Panel\\International", "Locale", value));

@@ -5,6 +5,7 @@
 #include "updater/updater_fixture.h"
 
 #include "platform/code_page.h"
+#include "platform/posix/posix_test_support.h"
 #include "updater/texts.h"
 
 namespace quillax {
@@ -14,12 +15,7 @@ using testing::BuildZip;
 using testing::FileBytes;
 using testing::WriteFileBytes;
 
-std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
+using testing::SystemForm;
 
 class LinkSafetyTest : public testing::UpdaterFixture {
 protected:
