@@ -10,9 +10,9 @@
 // A corrected file is rewritten (through the temporary file name + ".tex") with every line
 // ending in CR LF and its empty lines dropped, and only when at least one correction found its
 // old text; otherwise it stays byte for byte. A file that cannot be replaced (read-only, a full
-// disk) stays as it was and no ".tex" file is left beside it. A correction for a line below the current one or
-// beyond the end of the file ends the whole run once its file is finished: later items, later
-// sections included, are not applied.
+// disk) stays as it was, and no ".tex" file is left beside it. A correction for a line below
+// the current one or beyond the end of the file ends the whole run once its file is finished:
+// later items, later sections included, are not applied.
 //
 // Items that are neither, a correction before the first header, one with fewer than two
 // commas, for a line number below 1 or with an empty old text are skipped; so are the

@@ -109,7 +109,8 @@ GbString PlaceRefusal(std::string_view directory, const ProtectedPlaces& places)
     const auto check = [&](const std::vector<std::string>& list, const char* isText,
                            const char* holdsText) -> GbString {
         for (const std::string& place : list) {
-            for (const std::string& protectedPath : {ComparablePath(place), ComparablePath(RealLocation(place))}) {
+            const std::string placeAsNamed = ComparablePath(place);
+            for (const std::string& protectedPath : {placeAsNamed, ComparablePath(RealLocation(place))}) {
                 for (const std::string& form : {named, real}) {
                     if (protectedPath == form) {
                         return GbString(isText) + place + "）。";
@@ -265,7 +266,9 @@ bool DeleteTree(std::string_view path) {
 }
 
 void Uninstall(SetupSession& session) {
-    Uninstall(session, ShortcutFolders::OfPlatform(platform::MissingFolder::Leave), ProtectedPlaces::OfPlatform());
+    // The uninstall only removes shortcuts: a missing start menu is not made for it.
+    Uninstall(session, ShortcutFolders::OfPlatform(platform::MissingFolder::Leave),
+              ProtectedPlaces::OfPlatform());
 }
 
 void Uninstall(SetupSession& session, const ShortcutFolders& folders, const ProtectedPlaces& places) {

@@ -131,8 +131,7 @@ struct Transfer {
         }
         fd = open(systemPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) {
-            fileFailed = true;
-            return false;
+            return Failed(errno == ENOSPC || errno == EDQUOT);
         }
         return true;
     }
@@ -212,8 +211,8 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
 // averages over several seconds and would let a stall run longer.)
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* transfer = static_cast<Transfer*>(user);
-    const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - transfer->lastArrival);
-    if (quiet.count() >= transfer->stallTimeoutMs) {
+    const auto quiet = Clock::now() - transfer->lastArrival;
+    if (std::chrono::duration_cast<std::chrono::milliseconds>(quiet).count() >= transfer->stallTimeoutMs) {
         transfer->stalled = true;
         return 1;  // stops the transfer
     }
@@ -306,9 +305,10 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     curl_slist_free_all(headers);
 
     HttpTransfer& result = transfer.result;
-    const std::string text = transfer.stalled
-                                 ? "the server sent nothing for " + std::to_string(transfer.stallTimeoutMs) + " ms"
-                                 : errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+    const std::string text =
+        transfer.stalled ? "the server sent nothing for " + std::to_string(transfer.stallTimeoutMs) + " ms"
+        : errorBuffer[0] != '\0' ? errorBuffer
+                                 : curl_easy_strerror(code);
     if (transfer.declined) {
         result.outcome = HttpOutcome::Declined;
     } else if (transfer.cancelled) {

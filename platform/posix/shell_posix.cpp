@@ -13,6 +13,7 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/system_tables.h"
 #include "platform/program_location.h"
 #include "platform/shell.h"
 
@@ -219,44 +220,19 @@ std::string Utf8(std::string_view gbk) { return GbkToUtf8(gbk); }
 // names it, as $XDG_CONFIG_HOME/user-dirs.dirs names it (often a translated name such as
 // "$HOME/文档"), and under its English default name in the home folder.
 std::vector<std::string> UserFolders(const std::string& home) {
-    struct UserFolder {
-        const char* key;
-        const char* englishName;
-    };
-    static const UserFolder kFolders[] = {
-        {"XDG_DESKTOP_DIR", "Desktop"},     {"XDG_DOCUMENTS_DIR", "Documents"},
-        {"XDG_DOWNLOAD_DIR", "Downloads"},  {"XDG_MUSIC_DIR", "Music"},
-        {"XDG_PICTURES_DIR", "Pictures"},   {"XDG_PUBLICSHARE_DIR", "Public"},
-        {"XDG_TEMPLATES_DIR", "Templates"}, {"XDG_VIDEOS_DIR", "Videos"},
-    };
-    std::vector<std::string> folders;
-    // user-dirs.dirs: lines XDG_DOCUMENTS_DIR="$HOME/Documents" (a path starting with "$HOME/"
-    // or an absolute one).
     std::string listed;
     const std::string config = XdgDirectory("XDG_CONFIG_HOME", ".config");
     if (!config.empty()) {
         listed = posix::ReadSystemFile(config + "/user-dirs.dirs").value_or(std::string());
     }
-    for (const UserFolder& folder : kFolders) {
-        folders.push_back(Variable(folder.key));
+    std::vector<std::string> folders;
+    for (const posix::UserFolderKey& folder : posix::kUserFolderKeys) {
+        folders.push_back(Variable(folder.variable));
         if (!home.empty()) {
             folders.push_back(home + "/" + folder.englishName);
         }
-        const std::string key = std::string(folder.key) + "=\"";
-        for (std::size_t at = listed.find(key); at != std::string::npos; at = listed.find(key, at + 1)) {
-            if (at != 0 && listed[at - 1] != '\n') {
-                continue;
-            }
-            const std::size_t start = at + key.size();
-            const std::size_t end = listed.find('"', start);
-            if (end == std::string::npos) {
-                break;
-            }
-            std::string value = listed.substr(start, end - start);
-            if (value.rfind("$HOME/", 0) == 0 && !home.empty()) {
-                value = home + value.substr(5);
-            }
-            folders.push_back(value);
+        for (std::string& named : posix::UserDirsFolders(listed, folder.variable, home)) {
+            folders.push_back(std::move(named));
         }
     }
     return folders;
@@ -505,43 +481,9 @@ std::vector<std::string> ProtectedFolders() {
 std::vector<std::string> FilesystemRoots() {
     std::vector<std::string> roots = {"\\"};
     try {
-        // /proc/self/mountinfo: the fifth field of each line is the mount point, with blanks,
-        // tabs, line feeds and "\\" written as three octal digits after a "\\".
         const std::string table = posix::ReadSystemFile("/proc/self/mountinfo").value_or(std::string());
-        std::size_t lineStart = 0;
-        while (lineStart < table.size()) {
-            std::size_t lineEnd = table.find('\n', lineStart);
-            if (lineEnd == std::string::npos) {
-                lineEnd = table.size();
-            }
-            const std::string_view line = std::string_view(table).substr(lineStart, lineEnd - lineStart);
-            lineStart = lineEnd + 1;
-            std::size_t field = 0;
-            for (int skip = 0; skip < 4 && field != std::string_view::npos; ++skip) {
-                field = line.find(' ', field);
-                if (field != std::string_view::npos) {
-                    ++field;
-                }
-            }
-            if (field == std::string_view::npos) {
-                continue;
-            }
-            const std::string_view escaped = line.substr(field, line.find(' ', field) - field);
-            std::string mountPoint;
-            for (std::size_t i = 0; i < escaped.size(); ++i) {
-                if (escaped[i] == '\\' && i + 3 < escaped.size()) {
-                    const std::string digits(escaped.substr(i + 1, 3));
-                    if (digits.find_first_not_of("01234567") == std::string::npos) {
-                        mountPoint += static_cast<char>(std::strtol(digits.c_str(), nullptr, 8));
-                        i += 3;
-                        continue;
-                    }
-                }
-                mountPoint += escaped[i];
-            }
-            if (!mountPoint.empty() && mountPoint.front() == '/' && mountPoint != "/") {
-                roots.push_back(ProgramForm(mountPoint));
-            }
+        for (const std::string& mountPoint : posix::MountPointsOf(table)) {
+            roots.push_back(ProgramForm(mountPoint));
         }
     } catch (...) {
         // The roots found so far still protect.

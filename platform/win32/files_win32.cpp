@@ -316,7 +316,8 @@ std::optional<std::string> RealPath(std::string_view path) {
         }
     } else {
         std::vector<char> buffer(MAX_PATH + 1);
-        const DWORD length = GetFullPathNameA(file.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        const DWORD length =
+            GetFullPathNameA(file.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
         if (length == 0 || length >= buffer.size()) {
             return std::nullopt;
         }

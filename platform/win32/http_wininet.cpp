@@ -174,8 +174,10 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         result.outcome = HttpOutcome::FileFailed;
-        result.errorText = ErrorText(GetLastError());
+        result.errorText = ErrorText(error);
+        result.diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
         return result;
     }
 

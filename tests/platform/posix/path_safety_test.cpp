@@ -14,6 +14,7 @@
 
 #include "platform/code_page.h"
 #include "platform/files.h"
+#include "platform/posix/system_tables.h"
 #include "platform/shell.h"
 #include "platform/posix/posix_test_support.h"
 #include "platform/temp_dir.h"
@@ -104,6 +105,32 @@ TEST(FilesystemRoots, AreTheRootAndEveryMountPoint) {
         }
     }
     EXPECT_GT(checked, 0);
+}
+
+TEST(SystemTables, MountPointsAndUserFoldersAreReadAsWritten) {
+    const std::string mountInfo =
+        "22 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n"
+        "23 22 0:5 / /proc rw - proc proc rw\n"
+        "24 22 8:2 / /media/my\\040disk\\011two rw - ext4 /dev/sdb1 rw\n"
+        "25 22 8:3 / /mnt/back\\134slash rw - ext4 /dev/sdc1 rw\n"
+        "26 22 8:4 / /mnt/odd\\09x rw\n"
+        "short line\n"
+        "27 22 8:5 / relative rw\n"
+        "28 22 8:6 / /last";
+    EXPECT_EQ(platform::posix::MountPointsOf(mountInfo),
+              (std::vector<std::string>{"/proc", "/media/my disk\ttwo", "/mnt/back\\slash", "/mnt/odd\\09x", "/last"}));
+    EXPECT_TRUE(platform::posix::MountPointsOf("").empty());
+
+    const std::string userDirs = "# XDG_DOCUMENTS_DIR=\"$HOME/comment\"\n"
+                                 "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+                                 "XDG_DOCUMENTS_DIR=\"/data/docs\"\n"
+                                 "XDG_DOCUMENTS_DIR=\"$HOME/unclosed\n"
+                                 "XDG_MUSIC_DIR=\"$HOME/Musik\"";
+    EXPECT_EQ(platform::posix::UserDirsFolders(userDirs, "XDG_DOCUMENTS_DIR", "/home/u"),
+              (std::vector<std::string>{"/home/u/Dokumente", "/data/docs"}));
+    EXPECT_EQ(platform::posix::UserDirsFolders(userDirs, "XDG_MUSIC_DIR", "/home/u"),
+              std::vector<std::string>{"/home/u/Musik"});
+    EXPECT_TRUE(platform::posix::UserDirsFolders(userDirs, "XDG_VIDEOS_DIR", "/home/u").empty());
 }
 
 TEST(ProtectedFolders, HoldTheUserFoldersUnderEveryName) {
