@@ -153,6 +153,15 @@ def main():
         "empty": s(".hidden") + s(b"") + b"no data lines\n",
     })
 
+    write("system_tables_fuzz", {
+        # the mount table, then user-dirs.dirs
+        "plain": s(b"22 1 8:1 / / rw - ext4 /dev/sda1 rw\n23 22 0:5 / /proc rw - proc proc rw\n")
+        + b'XDG_DOCUMENTS_DIR="$HOME/Documents"\nXDG_MUSIC_DIR="/data/music"\n',
+        "escapes": s(b"24 22 8:2 / /media/my\\040disk\\134x rw\nshort\n")
+        + b'# XDG_DOCUMENTS_DIR="$HOME/comment"\nXDG_VIDEOS_DIR="$HOME/unclosed\n'
+        + 'XDG_PICTURES_DIR="$HOME/图片"\n'.encode("utf-8"),
+    })
+
 
 if __name__ == "__main__":
     main()

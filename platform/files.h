@@ -42,7 +42,9 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes,
 // a failed write leaves the old file intact. Not for use outside tests.
 enum class WriteFault {
     None,          // normal operation
-    DuringWrite,   // fail after half of the bytes went to the temporary file
+    DuringWrite,   // fail after half of the bytes went to the temporary file, as a full disk
+                   // does; the file that an HTTP download writes (platform/http.h) fails the
+                   // same way after its first bytes
     BeforeRename,  // fail after the temporary file is complete, before it replaces the old one
 };
 void SetWriteFault(WriteFault fault);
@@ -73,6 +75,21 @@ bool RenamePath(std::string_view from, std::string_view to, bool replaceExisting
 // failIfExists an existing target makes it fail and stays as it was; otherwise the target is
 // replaced as by WriteWholeFile.
 bool CopyFileTo(std::string_view from, std::string_view to, bool failIfExists);
+
+// ---- where a path leads ------------------------------------------------------------------------
+
+// Where an existing file or directory really is: every link (Windows: also junctions), "." and
+// ".." on the way resolved, as an absolute path in the program's form without a trailing "\"
+// (a root keeps it). Nothing when the path does not exist or cannot be resolved (a link whose
+// target is missing).
+std::optional<std::string> RealPath(std::string_view path);
+
+// Whether `path` lies in `directory` (or is it) once the links on the way of both are followed,
+// so that writing or deleting at `path` cannot reach anything outside `directory`. A path that
+// does not exist yet is judged by its nearest existing ancestor, which is where anything made
+// under it would land. False when `directory` does not exist, and when a part of `path` is a
+// link that leads nowhere.
+bool StaysWithin(std::string_view path, std::string_view directory);
 
 // ---- directories -----------------------------------------------------------------------------
 

@@ -8,9 +8,12 @@
 //    its head has arrived (the updater declines a 404);
 //  - the body is read in units of at most kHttpReadUnit bytes, and the progress callback runs
 //    after every read (the updater moves its progress bar and keeps its window alive there);
-//  - the connection attempt gives up after 5 seconds; a body that stalls for 60 seconds, a
-//    connection that breaks, and a body that ends before the announced Content-Length are
-//    read failures (a truncated file is never reported as complete);
+//    it may stop the transfer there (the user pressed Cancel);
+//  - the connection attempt gives up after 5 seconds; a body that stalls for 60 seconds (or
+//    the time SetStallTimeout sets), a connection that breaks, and a body that ends before the
+//    announced Content-Length are read failures (a truncated file is never reported as
+//    complete);
+//  - a write to the file that fails because the disk (or the user's quota) is full says so;
 //  - responses are never taken from a cache.
 //
 // Paths of the saved files are program text as in platform/files.h. No function throws.
@@ -29,6 +32,8 @@ namespace quillax::platform {
 constexpr std::size_t kHttpReadUnit = 2048;
 // The connection attempt gives up after this many milliseconds.
 constexpr long kHttpConnectTimeoutMs = 5000;
+// A response that delivers nothing for this many milliseconds is a failed read.
+constexpr long kHttpStallTimeoutMs = 60000;
 
 // Starts the system's network layer once per process (Windows Sockets; libcurl's global
 // state). False, with the system's text in *errorText when given, when it is not available.
@@ -45,6 +50,7 @@ enum class HttpOutcome {
     SendFailed,  // the request could not be sent or no answer came (no file was created)
     FileFailed,  // the file could not be created or a write to it failed
     ReadFailed,  // reading the body failed; the file holds what arrived before the failure
+    Cancelled,   // the progress callback stopped the transfer; the file holds what arrived
 };
 
 struct HttpTransfer {
@@ -52,14 +58,16 @@ struct HttpTransfer {
     HttpResponseHead head;       // valid from Declined on (status 0 for SendFailed)
     std::uint64_t received = 0;  // body bytes written to the file
     std::string errorText;       // the system's text for SendFailed and ReadFailed
+    bool diskFull = false;       // FileFailed because the disk or the user's quota is full
 };
 
 struct HttpCallbacks {
     // Runs once the head of the response has arrived, before the file is created. False
     // declines the response: nothing is saved and the outcome is Declined. Empty: accept all.
     std::function<bool(const HttpResponseHead& head)> onHead;
-    // Runs after every read of the body with the number of bytes received so far.
-    std::function<void(std::uint64_t received, const HttpResponseHead& head)> onRead;
+    // Runs after every read of the body with the number of bytes received so far. False stops
+    // the transfer at once: the outcome is Cancelled. Empty: read to the end.
+    std::function<bool(std::uint64_t received, const HttpResponseHead& head)> onRead;
 };
 
 // The value of a Content-Length header: decimal digits, blanks around them allowed; nothing
@@ -81,6 +89,10 @@ public:
     // writers are kept out of the file while it is written.
     HttpTransfer GetToFile(std::string_view objectPath, std::string_view filePath,
                            const HttpCallbacks& callbacks);
+
+    // How long a response may deliver nothing before the read fails (kHttpStallTimeoutMs
+    // unless set).
+    void SetStallTimeout(long milliseconds);
 
 private:
     struct Impl;

@@ -1,4 +1,5 @@
 // The answer rules that message boxes share on every system.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -33,6 +34,26 @@ std::optional<MessageAnswer> ScriptedAnswer(MessageButtons buttons) {
     const char* given = std::getenv("QUILLAX_MESSAGE_ANSWER");
     if (given == nullptr) return std::nullopt;
     return AnswerOf(given, buttons).value_or(SafeAnswer(buttons));
+}
+
+void RecordScriptedMessage(std::string_view text, std::string_view caption) {
+    const char* log = std::getenv("QUILLAX_MESSAGE_LOG");
+    if (log == nullptr || *log == '\0') {
+        return;
+    }
+    try {
+        std::string entry = "[";
+        entry.append(caption);
+        entry += "]\n";
+        entry.append(text);
+        entry += '\n';
+        if (std::FILE* file = std::fopen(log, "ab")) {
+            std::fwrite(entry.data(), 1, entry.size(), file);
+            std::fclose(file);
+        }
+    } catch (...) {
+        // Nothing is recorded.
+    }
 }
 
 }  // namespace quillax::platform

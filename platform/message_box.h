@@ -38,6 +38,12 @@ MessageAnswer SafeAnswer(MessageButtons buttons);
 // button of it), or nothing when the variable is not set.
 std::optional<MessageAnswer> ScriptedAnswer(MessageButtons buttons);
 
+// A box answered through QUILLAX_MESSAGE_ANSWER on a system where nobody sees it (Windows)
+// leaves its text for the script that answered it: when QUILLAX_MESSAGE_LOG names a file,
+// "[caption]\ntext\n" is appended to it in the program's GBK bytes (the Linux boxes are on
+// standard output anyway). Failures are ignored.
+void RecordScriptedMessage(std::string_view text, std::string_view caption);
+
 // For the moment when memory has run out, where nothing more may be allocated: the message is
 // prepared beforehand (the texts are copied and converted now) and shown later by
 // ShowEmergencyMessage, which allocates nothing itself. Prepare again to change the texts.

@@ -8,8 +8,9 @@
 // saved through IPersistFile), regsvr32.exe of the system directory. Linux stands in with the
 // freedesktop conventions:
 //  - Programs is $XDG_DATA_HOME/applications (default ~/.local/share/applications), Fonts is
-//    $XDG_DATA_HOME/fonts (default ~/.local/share/fonts); both are created when missing, as a
-//    desktop installer would. Desktop is $XDG_DESKTOP_DIR, or else ~/Desktop (never created).
+//    $XDG_DATA_HOME/fonts (default ~/.local/share/fonts); both are created when missing (unless
+//    asked not to), as a desktop installer would. Desktop is $XDG_DESKTOP_DIR, or else
+//    ~/Desktop (never created).
 //  - A shortcut "x.lnk" is the desktop entry "x.desktop" beside it (see ShellLinkFile). The
 //    entry launches the target (Type=Application with Exec= for programs, Type=Link with URL=
 //    for documents) and keeps what freedesktop has no key for in X-Quillax-* keys: the icon
@@ -38,8 +39,12 @@ enum class SpecialFolder {
     Fonts,     // CSIDL_FONTS (20): the system's fonts folder
 };
 
+// Whether SpecialFolderPath makes a missing folder (Linux; Windows folders always exist). A
+// caller that only removes things from it, such as the uninstall, leaves it missing.
+enum class MissingFolder { Create, Leave };
+
 // The folder's path without a trailing "\", or the empty text when the platform has none.
-std::string SpecialFolderPath(SpecialFolder folder);
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder missing = MissingFolder::Create);
 
 // ---- shortcuts -----------------------------------------------------------------------------------
 
@@ -81,10 +86,18 @@ bool RefreshFonts(std::string_view fontsFolder);
 // ---- component registration --------------------------------------------------------------------
 
 // The program that registers (arguments "/s" and the library path) and unregisters ("/u",
-// "/s", path) an in-process component library: systemDirectory + "\regsvr32.exe" on Windows;
-// on Linux the `regsvr` tool in the directory of the running program (systemDirectory is not
-// used). The file may be missing; starting it then fails.
-std::string RegistrationToolPath(std::string_view systemDirectory);
+// "/s", path) an in-process component library: systemDirectory + "\regsvr32.exe" on Windows
+// (configDirectory is not used). On Linux the `regsvr` tool: the one beside the running program,
+// or else the one of the installation, in configDirectory (where a Linux installation keeps its
+// programs, as a Windows installation keeps envoke.exe), so that a copy of the set-up tool
+// running elsewhere, such as the uninstall's copy in the installation root, finds it too
+// (systemDirectory is not used). The file may be missing; starting it then fails.
+std::string RegistrationToolPath(std::string_view systemDirectory, std::string_view configDirectory);
+
+// The file name of a program of the product as this platform names program files, from its
+// Windows name: "Envoke.exe" stays itself on Windows; Linux programs have no extension
+// ("envoke").
+std::string ProgramFileName(std::string_view windowsName);
 
 // ---- locale ------------------------------------------------------------------------------------------
 
@@ -100,11 +113,20 @@ std::optional<std::string> LocaleWithoutRegistry();
 
 // Folders that a deletion of a whole directory tree must never take, neither themselves nor a
 // directory that contains them: the user's home and profile folders, the special folders of the
-// shell and the system's own folders (Windows: the Windows and system directories, Program
-// Files, the profile and the shell's user folders; Linux: $HOME, the XDG folders, the top-level
-// system directories such as /usr, /etc and /home, and the stand-in system directory with the
-// folder above it). Each in the program's form, without a trailing "\". Filesystem roots are not
-// listed: callers test for them themselves.
+// shell and the system's own folders. Windows: the Windows and system directories, both Program
+// Files folders (the 32-bit one and the native 64-bit one of a 64-bit system), the profile and
+// the folders above it, the shell's user folders (Desktop, Documents, Music, Pictures, Videos,
+// Downloads, Favorites, Templates, Start Menu, Application Data, Fonts) and their all-users
+// counterparts. Linux: $HOME, its user folders (Desktop, Documents, Downloads, Music, Pictures,
+// Public, Templates, Videos: as user-dirs.dirs or the XDG_*_DIR variables name them, and under
+// their English names), the XDG base folders, the top-level system directories such as /usr,
+// /etc and /home, and the stand-in system directory with the folder above it. Each in the
+// program's form, without a trailing "\". Filesystem roots are listed by FilesystemRoots.
 std::vector<std::string> ProtectedFolders();
+
+// The roots of the mounted filesystems, in the program's form: Windows the drive roots ("C:\",
+// ...); Linux "\" and every mount point. A directory that is one, or holds one, is never deleted
+// whole. (Windows drive and UNC share roots are also told by their form alone.)
+std::vector<std::string> FilesystemRoots();
 
 }  // namespace quillax::platform

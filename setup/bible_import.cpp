@@ -14,6 +14,7 @@ namespace quillax {
 const char kImportDoneMessage[] = "已成功地导入了指定文件！";
 const char kImportMissingMessage[] = "The import file is not exist!";
 const char kImportEmptyMessage[] = "The import file has no verse line, nothing was imported!";
+const char kImportWriteFailedMessage[] = "无法写入文件（安装目录只读或磁盘已满），导入没有完成：\n";
 
 namespace {
 
@@ -33,6 +34,12 @@ bool SplitDataLine(std::string_view line, std::string_view (&fields)[5]) {
         }
     }
     return field == 5;
+}
+
+// A path that names its place itself: from a root, or with a drive.
+bool IsAbsolutePath(std::string_view path) {
+    return (!path.empty() && (path.front() == '\\' || path.front() == '/')) ||
+           (path.size() >= 2 && path[1] == ':');
 }
 
 // The chapter header: book x 1000 + chapter as the last five of its decimal digits, zero-padded.
@@ -189,7 +196,12 @@ void ImportBible(SetupSession& session, const GbString& fileName) {
     const GbString module = ImportModuleName(inputName);
     const GbString& config = session.configDirectory;
 
-    const std::optional<std::string> input = platform::ReadWholeFile(inputName);
+    std::optional<std::string> input = platform::ReadWholeFile(inputName);
+    // A name without a directory is looked for in the configuration directory (the current
+    // one), then where the tool was started, where its user most likely meant it.
+    if (!input && !IsAbsolutePath(inputName.view()) && !session.startDirectory.IsEmpty()) {
+        input = platform::ReadWholeFile(session.startDirectory + "\\" + inputName);
+    }
     if (!input) {
         session.messageText = kImportMissingMessage;
         return;
@@ -200,18 +212,29 @@ void ImportBible(SetupSession& session, const GbString& fileName) {
         session.messageText = kImportEmptyMessage;
         return;
     }
+    // Each write that fails ends the import and says which file it was.
+    const auto failed = [&session](const GbString& path) {
+        session.messageText = GbString(kImportWriteFailedMessage) + path;
+    };
     platform::MakeDirectories(config + "usr");
-    platform::WriteWholeFile(config + module + ".txt", text);
+    if (!platform::WriteWholeFile(config + module + ".txt", text)) {
+        failed(config + module + ".txt");
+        return;
+    }
 
     GbString ini(platform::ReadWholeFile(config + "bible.ini").value_or(std::string()));
     ReplaceAll(ini, " =", "=");
     ReplaceAll(ini, "= ", "=");
-    if (AddParallelModule(ini, module)) {
-        // Rewritten whole through a temporary file: a failed write leaves the old file.
-        platform::WriteWholeFile(config + "bible.ini", ini);
+    // Rewritten whole through a temporary file: a failed write leaves the old file.
+    if (AddParallelModule(ini, module) && !platform::WriteWholeFile(config + "bible.ini", ini)) {
+        failed(config + "bible.ini");
+        return;
     }
 
-    BuildModuleIndex(config, module, false, ":=");
+    if (!BuildModuleIndex(config, module, false, ":=")) {
+        failed(config + module + ".inx");
+        return;
+    }
     session.messageText = kImportDoneMessage;
 }
 

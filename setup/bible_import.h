@@ -32,6 +32,8 @@ namespace quillax {
 extern const char kImportDoneMessage[];     // "已成功地导入了指定文件！"
 extern const char kImportMissingMessage[];  // "The import file is not exist!"
 extern const char kImportEmptyMessage[];    // the input holds no data line
+// A file of the import could not be written; its path follows.
+extern const char kImportWriteFailedMessage[];
 
 // The module name of an input file name: "usr\" + the name as described above, lower-cased
 // ("d:\bibles\cuv.big5.txt" gives "usr\cuv").
@@ -57,10 +59,12 @@ bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view val
 bool AddParallelModule(GbString& iniText, std::string_view moduleName);
 
 // Imports the verse list in fileName (relative to the current directory, which the driver made
-// the configuration directory): writes the module, adds it to "EQUATEFILE=" of bible.ini
-// (rewritten whole through a temporary file, and only when the list changes), builds its index
-// (marker ":=") and sets the message text. A missing input or one without data lines changes
-// nothing.
+// the configuration directory, or else to the directory the tool was started in): writes the
+// module, adds it to "EQUATEFILE=" of bible.ini (rewritten whole through a temporary file, and
+// only when the list changes), builds its index (marker ":=") and sets the message text. A
+// missing input or one without data lines changes nothing; a file that cannot be written (a
+// read-only installation, a full disk) ends the import with kImportWriteFailedMessage and its
+// path.
 void ImportBible(SetupSession& session, const GbString& fileName);
 
 }  // namespace quillax

@@ -248,6 +248,10 @@ void RunIndexMode(SetupSession& session, const GbString& commandLine) {
 }
 
 void UninstallHandOff(SetupSession& session) {
+    // A refused uninstall ends here, before a copy of the tool is written anywhere.
+    if (RefuseUninstall(session, ProtectedPlaces::OfPlatform())) {
+        return;
+    }
     GbString start = session.startDirectory;
     if (!EndsWith(start, "\\")) {
         start.Append("\\");

@@ -81,7 +81,8 @@ void RunIndexMode(SetupSession& session, const GbString& commandLine);
 
 // The uninstall, which must not run from a program file inside the configuration directory it
 // deletes: started elsewhere it uninstalls directly, started there it hands the work to a copy
-// of the tool in the installation root.
+// of the tool in the installation root. An installation that UninstallRefusal refuses is
+// reported at once, before any copy is written.
 void UninstallHandOff(SetupSession& session);
 
 // Makes running out of memory end the program with the message "内存冲突!" (caption "错误")

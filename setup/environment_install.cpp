@@ -19,8 +19,9 @@ const char kCompletionText[] = "《Tessaly》工具组件安装完成!";
 
 namespace {
 
-void RunRegistrationTool(const SetupSession& session, std::vector<std::string> arguments) {
-    platform::StartProgram(platform::RegistrationToolPath(session.systemDirectory), arguments, true);
+platform::ProcessStart RunRegistrationTool(const SetupSession& session, std::vector<std::string> arguments) {
+    return platform::StartProgram(
+        platform::RegistrationToolPath(session.systemDirectory, session.configDirectory), arguments, true);
 }
 
 }  // namespace
@@ -29,18 +30,23 @@ void RegisterComponent(const SetupSession& session) {
     RunRegistrationTool(session, {"/s", (session.configDirectory + "quillax.dll").str()});
 }
 
-void UnregisterComponent(const SetupSession& session) {
+Unregistration UnregisterComponent(const SetupSession& session) {
     using platform::RegistryRoot;
+    Unregistration result;
     const GbString classId = ReadRegistryText(RegistryRoot::ClassesRoot, "quillax.qlx\\Clsid", "");
     if (classId.IsEmpty()) {
-        return;
+        return result;
     }
     const GbString library =
         ReadRegistryText(RegistryRoot::ClassesRoot, GbString("CLSID\\") + classId + "\\InprocServer32", "");
     if (library.IsEmpty()) {
-        return;
+        return result;
     }
-    RunRegistrationTool(session, {"/u", "/s", library.str()});
+    result.registered = true;
+    const platform::ProcessStart run = RunRegistrationTool(session, {"/u", "/s", library.str()});
+    result.started = run.started;
+    result.exitCode = run.started ? run.exitCode : static_cast<int>(run.errorCode);
+    return result;
 }
 
 void InstallEnvironment(SetupSession& session, bool withReregistration) {

@@ -28,10 +28,17 @@ void InstallEnvironment(SetupSession& session, bool withReregistration);
 // result is not examined.
 void RegisterComponent(const SetupSession& session);
 
+// What UnregisterComponent did.
+struct Unregistration {
+    bool registered = false;  // a library was registered for the class
+    bool started = false;     // the registration tool ran
+    int exitCode = 0;         // its exit code (0: unregistered)
+};
+
 // Unregisters the library registered for the class "quillax.qlx": the class identifier from
 // the default value of HKEY_CLASSES_ROOT\quillax.qlx\Clsid, the library from that of
 // HKEY_CLASSES_ROOT\CLSID\<identifier>\InprocServer32, then the registration tool with "/u /s"
 // and that path, waited for. Nothing happens when either value is missing or empty.
-void UnregisterComponent(const SetupSession& session);
+Unregistration UnregisterComponent(const SetupSession& session);
 
 }  // namespace quillax

@@ -12,6 +12,10 @@ namespace quillax {
 
 const char kErrataDoneMessage[] = "已成功的按堪误表修正了相关文件！";
 const char kErrataMissingMessage[] = "The correct file is not exist!";
+const char kErrataNothingMessage[] = "堪误表中的原文在相关文件中都没有找到，没有需要修正的文字，文件保持原样。";
+const char kErrataWriteFailedMessage[] =
+    "下列文件无法改写（文件只读或磁盘已满），其中的文字没有修正，文件保持原样：";
+const char kErrataOthersDoneMessage[] = "其余文件已按堪误表修正。";
 
 namespace {
 
@@ -40,6 +44,8 @@ bool StaysInDirectory(std::string_view name) {
     }
     return true;
 }
+
+enum class SectionResult { Unchanged, Corrected, WriteFailed };
 
 // The text file of one section while its corrections are applied. Its lines are read one by
 // one; the rewritten text collects in `output` and goes to the temporary file at the end.
@@ -75,10 +81,10 @@ public:
     }
 
     // Writes the rest of the file and replaces the text file when a correction found its text;
-    // otherwise the text file stays as it is and no temporary file is left.
-    void Finish() {
+    // otherwise the text file stays as it is. No temporary file is left either way.
+    SectionResult Finish() {
         if (!Exists()) {
-            return;
+            return SectionResult::Unchanged;
         }
         GbString line = current_;
         while (!reader_.AtEnd()) {
@@ -86,14 +92,21 @@ public:
             reader_.ReadLine(line);
         }
         Write(line);
+        bool replaced = false;
         if (changed_) {
-            if (platform::WriteWholeFile(tempPath_, output_)) {
-                platform::RenamePath(tempPath_, textPath_, true);
-            }
-        } else if (platform::FileExists(tempPath_)) {
+            replaced = platform::WriteWholeFile(tempPath_, output_) &&
+                       platform::RenamePath(tempPath_, textPath_, true);
+        }
+        if (platform::FileExists(tempPath_)) {
             platform::RemoveFile(tempPath_);
         }
+        if (!changed_) {
+            return SectionResult::Unchanged;
+        }
+        return replaced ? SectionResult::Corrected : SectionResult::WriteFailed;
     }
+
+    const GbString& TextPath() const { return textPath_; }
 
 private:
     // A line goes out with CR LF; empty lines are dropped.
@@ -125,14 +138,36 @@ void ApplyErrata(SetupSession& session) {
         session.messageText = kErrataMissingMessage;
         return;
     }
-    const GbList items = SplitAll(*list, "\r\n");
+    // Items end with CR LF; a list saved with LF alone is read the same way.
+    GbList items = SplitAll(*list, "\n");
+    for (int i = 0; i < items.Count(); ++i) {
+        GbString* item = items.Get(i);
+        if (item->Length() > 0 && item->GetAt(item->Length() - 1) == '\r') {
+            item->SetLength(item->Length() - 1);
+        }
+    }
+    int corrected = 0;
+    GbString failed;
+    const auto finish = [&](SectionFile& file) {
+        switch (file.Finish()) {
+            case SectionResult::Unchanged:
+                break;
+            case SectionResult::Corrected:
+                ++corrected;
+                break;
+            case SectionResult::WriteFailed:
+                failed.Append("\n");
+                failed.Append(file.TextPath());
+                break;
+        }
+    };
     std::optional<SectionFile> section;
     int j = 0;
     while (j < items.Count()) {
         const GbString& item = items[j];
         if (IsSectionHeader(item)) {
             if (section) {
-                section->Finish();
+                finish(*section);
             }
             section.emplace(session.configDirectory, item.Slice(1, item.Length() - 2));
             ++j;
@@ -159,9 +194,20 @@ void ApplyErrata(SetupSession& session) {
         section->AdvanceTo(number);
     }
     if (section) {
-        section->Finish();
+        finish(*section);
     }
-    session.messageText = kErrataDoneMessage;
+    // Success is told only when something was corrected and every rewrite went through.
+    if (!failed.IsEmpty()) {
+        session.messageText = GbString(kErrataWriteFailedMessage) + failed;
+        if (corrected > 0) {
+            session.messageText.Append("\n");
+            session.messageText.Append(kErrataOthersDoneMessage);
+        }
+    } else if (corrected > 0) {
+        session.messageText = kErrataDoneMessage;
+    } else {
+        session.messageText = kErrataNothingMessage;
+    }
 }
 
 }  // namespace quillax

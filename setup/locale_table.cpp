@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/code_page.h"
+#include "platform/environment.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "textlib/registry_text.h"
@@ -34,14 +36,45 @@ const LocaleTexts kOtherLocaleTexts = {
     "uninstall",
 };
 
+constexpr int kBig5CodePage = 950;
+
+// Column 1 as this system shows it, made once.
+class TraditionalTextsForSystem {
+public:
+    TraditionalTextsForSystem() {
+        std::string_view LocaleTexts::*const fields[] = {
+            &LocaleTexts::productName,  &LocaleTexts::hotKeyLine,         &LocaleTexts::quickStartLine,
+            &LocaleTexts::noticeTitle,  &LocaleTexts::helpBaseName,       &LocaleTexts::updateShortcutName,
+            &LocaleTexts::uninstallShortcutName};
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            storage_[i] = TraditionalTextForSystem(kTraditionalLocaleTexts.*fields[i]);
+        }
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            texts_.*fields[i] = storage_[i];
+        }
+    }
+    const LocaleTexts& Texts() const { return texts_; }
+
+private:
+    static constexpr std::size_t kFieldCount = 7;
+    std::string storage_[kFieldCount];
+    LocaleTexts texts_{};
+};
+
 }  // namespace
+
+std::string TraditionalTextForSystem(std::string_view big5) {
+    return platform::AnsiCodePage() == kBig5CodePage ? std::string(big5) : platform::Big5ToGbk(big5);
+}
 
 const LocaleTexts& LocaleTable(int locale) {
     switch (locale) {
         case kLocaleSimplified:
             return kSimplifiedLocaleTexts;
-        case kLocaleTraditional:
-            return kTraditionalLocaleTexts;
+        case kLocaleTraditional: {
+            static const TraditionalTextsForSystem traditional;
+            return traditional.Texts();
+        }
         default:
             return kOtherLocaleTexts;
     }

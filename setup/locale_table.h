@@ -1,10 +1,14 @@
 // The texts of the set-up tool that depend on the user's locale, and the detection of that
 // locale.
 //
-// Column 0 is simplified Chinese (GBK), column 1 traditional Chinese (Big5 bytes, shown as they
-// are by a system whose code page is Big5), column 2 any other locale (ASCII).
+// Column 0 is simplified Chinese (GBK), column 1 traditional Chinese, column 2 any other locale
+// (ASCII). Column 1 is stored as Big5 bytes, which a system whose code page is Big5 (950) shows
+// as they are; every other system reads the program's texts as GBK (the Linux layer always, a
+// Chinese Windows with code page 936), so there the column holds the same traditional
+// characters in GBK.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "textlib/gb_string.h"
@@ -27,6 +31,10 @@ struct LocaleTexts {
 
 // The texts of column locale (0, 1 or 2; any other value gives column 2).
 const LocaleTexts& LocaleTable(int locale);
+
+// A text of the traditional Chinese column (Big5 bytes) as this system shows texts: unchanged
+// where the system's code page is Big5, in GBK everywhere else (see above).
+std::string TraditionalTextForSystem(std::string_view big5);
 
 // The locale column of this user: the value "Locale" of HKEY_CURRENT_USER\Control
 // Panel\International (empty when missing) gives 0 when it is "00000804", otherwise 1 when it

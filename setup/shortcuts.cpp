@@ -1,6 +1,7 @@
 #include "setup/shortcuts.h"
 
 #include "platform/files.h"
+#include "platform/program_location.h"
 #include "platform/shell.h"
 #include "setup/locale_table.h"
 #include "setup/path_text.h"
@@ -31,11 +32,20 @@ void CreateShortcut(std::string_view target, std::string_view link, std::string_
     platform::CreateShellLink(link, shellLink);
 }
 
-ShortcutFolders ShortcutFolders::OfPlatform() {
+ShortcutFolders ShortcutFolders::OfPlatform(platform::MissingFolder missing) {
     ShortcutFolders folders;
-    folders.programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+    folders.programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs, missing);
     folders.desktop = platform::SpecialFolderPath(platform::SpecialFolder::Desktop);
     return folders;
+}
+
+GbString UninstallProgram(const SetupSession& session) {
+    const GbString installed = session.configDirectory + platform::ProgramFileName("Envoke.exe");
+    if (platform::FileExists(installed)) {
+        return installed;
+    }
+    const std::string running = platform::ProgramPath();
+    return running.empty() ? installed : GbString(running);
 }
 
 void CreateProductShortcuts(const SetupSession& session, int locale, const ShortcutFolders& folders) {
@@ -58,11 +68,12 @@ void CreateProductShortcuts(const SetupSession& session, int locale, const Short
         platform::CopyFileTo(platform::ShellLinkFile(mainLink), platform::ShellLinkFile(desktopLink), true);
     }
     if (chinese) {
-        CreateShortcut(root + "update\\cvupdate.exe", folder + texts.updateShortcutName + ".lnk", "", 0,
-                       texts.updateShortcutName, 0, "");
-        CreateShortcut(config + "Envoke.exe",
+        CreateShortcut(root + "update\\" + platform::ProgramFileName("cvupdate.exe"),
+                       folder + texts.updateShortcutName + ".lnk", "", 0, texts.updateShortcutName, 0, "");
+        const GbString uninstaller = UninstallProgram(session);
+        CreateShortcut(uninstaller,
                        folders.programs + "\\" + texts.productName + "\\" + texts.uninstallShortcutName + ".lnk",
-                       config + "Envoke.exe", 1, texts.uninstallShortcutName, 0, "-uninstall");
+                       uninstaller, 1, texts.uninstallShortcutName, 0, "-uninstall");
     }
 }
 

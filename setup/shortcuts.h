@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/shell.h"
 #include "setup/setup_session.h"
 #include "textlib/gb_string.h"
 
@@ -27,17 +28,23 @@ struct ShortcutFolders {
     GbString programs;  // the start menu's Programs folder
     GbString desktop;   // the user's desktop
 
-    // The folders of this user as the platform names them.
-    static ShortcutFolders OfPlatform();
+    // The folders of this user as the platform names them; with MissingFolder::Leave a
+    // missing start menu is not made (for callers that only remove shortcuts).
+    static ShortcutFolders OfPlatform(platform::MissingFolder missing = platform::MissingFolder::Create);
 };
+
+// The program the uninstall shortcut starts: the set-up tool of the installation,
+// configuration directory + "Envoke.exe" (as the platform names the program file: "envoke" on
+// Linux), or, when the installation holds none there, the running set-up tool itself.
+GbString UninstallProgram(const SetupSession& session);
 
 // The shortcuts of an installation run for the locale column `locale` (see LocaleTable):
 //  - with a Chinese locale (0 or 1), in the folder Programs\<product name>: the main shortcut
 //    "<product name>.lnk" to the help file installation root + "<help base name>.chm" (icon 0
 //    of configuration directory + "envoke.exe", hot key Ctrl+Alt+B), the updater shortcut
-//    "<update shortcut name>.lnk" to installation root + "update\cvupdate.exe", and the
-//    uninstall shortcut "<uninstall shortcut name>.lnk" to configuration directory +
-//    "Envoke.exe" with the argument "-uninstall" (icon 1 of the same file);
+//    "<update shortcut name>.lnk" to installation root + "update\cvupdate.exe" (the program
+//    file as the platform names it), and the uninstall shortcut "<uninstall shortcut
+//    name>.lnk" to UninstallProgram with the argument "-uninstall" (icon 1 of the same file);
 //  - the main shortcut copied to the desktop, where an existing shortcut is kept.
 // With any other locale nothing is created (the desktop copy has no source).
 void CreateProductShortcuts(const SetupSession& session, int locale, const ShortcutFolders& folders);

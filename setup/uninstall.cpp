@@ -21,7 +21,10 @@ namespace quillax {
 
 const char kUninstallDoneMessage[] = "已经完成卸载!";
 const char kUninstallCancelledMessage[] = "您已撤消了卸载操作!";
-const char kUninstallRefusedMessage[] = "卸载已停止，未作任何修改。\n下面的目录不能作为Tessaly的配置目录删除：\n";
+const char kUninstallRefusedMessage[] = "卸载已停止，未作任何修改。\n";
+const char kRegistrationClearedMessage[] = "已注销Tessaly辅助工具，并删除了它的注册表项，可以进行升级了。";
+const char kNothingRegisteredMessage[] = "Tessaly辅助工具没有注册，不需要注销；已删除它的注册表项。";
+const char kUnregistrationFailedMessage[] = "注销Tessaly辅助工具失败（注册工具的错误码:";
 
 // The traditional Chinese warning lives in a file of its own, compiled to Big5 bytes.
 extern const UninstallWarning kTraditionalUninstallWarning;
@@ -80,16 +83,57 @@ bool IsRoot(const std::string& comparable) {
     return false;
 }
 
-// The real location of a directory: the current directory after changing to it. The path as
-// given when it cannot be entered.
+// The real location of a directory (links and ".." resolved); the path as given when it does
+// not exist.
 std::string RealLocation(std::string_view directory) {
-    const std::string saved = platform::CurrentDirectory();
-    if (!platform::ChangeDirectory(directory)) {
-        return std::string(directory);
+    return platform::RealPath(directory).value_or(std::string(directory));
+}
+
+// Whether the comparable path `inner` lies below `outer` (not equal to it).
+bool Below(const std::string& inner, const std::string& outer) {
+    return inner.size() > outer.size() + 1 && inner.compare(0, outer.size(), outer) == 0 &&
+           inner[outer.size()] == '\\';
+}
+
+// Why a directory that an uninstall deletes from must not be touched, or the empty text: it is a
+// filesystem root, holds one, or is or holds a protected folder. Compared as named and where it
+// really is.
+GbString PlaceRefusal(std::string_view directory, const ProtectedPlaces& places) {
+    const std::string named = ComparablePath(directory);
+    const std::string real = ComparablePath(RealLocation(directory));
+    for (const std::string& form : {named, real}) {
+        if (IsRoot(form)) {
+            return GbString("是磁盘（文件系统）的根目录。");
+        }
     }
-    std::string real = platform::StartDirectory();
-    platform::ChangeDirectory(saved);
-    return real;
+    const auto check = [&](const std::vector<std::string>& list, const char* isText,
+                           const char* holdsText) -> GbString {
+        for (const std::string& place : list) {
+            const std::string placeAsNamed = ComparablePath(place);
+            for (const std::string& protectedPath : {placeAsNamed, ComparablePath(RealLocation(place))}) {
+                for (const std::string& form : {named, real}) {
+                    if (protectedPath == form) {
+                        return GbString(isText) + place + "）。";
+                    }
+                    if (Below(protectedPath, form)) {
+                        return GbString(holdsText) + place + "）。";
+                    }
+                }
+            }
+        }
+        return GbString();
+    };
+    GbString reason = check(places.roots, "是文件系统的根目录（", "包含文件系统的根目录（");
+    if (reason.IsEmpty()) {
+        reason = check(places.folders, "是用户或系统的文件夹（", "包含用户或系统的文件夹（");
+    }
+    return reason;
+}
+
+// Whether a configuration directory is named "cfg" (any case), the last part before its "\".
+bool NamedCfg(std::string_view configDirectory) {
+    const std::string comparable = ComparablePath(configDirectory);
+    return comparable.size() >= 4 && comparable.compare(comparable.size() - 4, 4, "\\cfg") == 0;
 }
 
 // The real location of the subdirectory `name` of the directory `here` (itself a real
@@ -143,39 +187,60 @@ const UninstallWarning& UninstallWarningFor(int locale) {
     switch (locale) {
         case kLocaleSimplified:
             return kSimplifiedUninstallWarning;
-        case kLocaleTraditional:
-            return kTraditionalUninstallWarning;
+        case kLocaleTraditional: {
+            // Shown as the system shows the other traditional texts (see LocaleTable).
+            static const std::string caption = TraditionalTextForSystem(kTraditionalUninstallWarning.caption);
+            static const std::string text = TraditionalTextForSystem(kTraditionalUninstallWarning.text);
+            static const UninstallWarning warning = {caption, text};
+            return warning;
+        }
         default:
             return kOtherUninstallWarning;
     }
 }
 
-GbString UninstallRefusal(std::string_view configDirectory) {
+ProtectedPlaces ProtectedPlaces::OfPlatform() {
+    return ProtectedPlaces{platform::FilesystemRoots(), platform::ProtectedFolders()};
+}
+
+GbString UninstallRefusal(std::string_view configDirectory, const ProtectedPlaces& places) {
     if (configDirectory.empty()) {
         return GbString("没有指定配置目录。");
     }
-    const std::string real = ComparablePath(RealLocation(configDirectory));
-    if (IsRoot(real) || IsRoot(ComparablePath(configDirectory))) {
-        return GbString("这是磁盘的根目录。");
+    GbString config(configDirectory);
+    if (config.GetAt(config.Length() - 1) != '\\' && config.GetAt(config.Length() - 1) != '/') {
+        config.Append("\\");
     }
-    for (const std::string& folder : platform::ProtectedFolders()) {
-        // Both as named and where it really is (a home folder may be a link).
-        for (const std::string& protectedPath : {ComparablePath(folder), ComparablePath(RealLocation(folder))}) {
-            if (!protectedPath.empty() &&
-                (protectedPath == real || protectedPath.rfind(real + "\\", 0) == 0)) {
-                return GbString("这是系统或用户的文件夹，或者包含这样的文件夹。");
-            }
-        }
+    const GbString configLine = GbString("配置目录 ") + config + "\n";
+    const GbString configReason = PlaceRefusal(config.view(), places);
+    if (!configReason.IsEmpty()) {
+        return configLine + configReason;
     }
-    GbString iniPath(configDirectory);
-    if (iniPath.GetAt(iniPath.Length() - 1) != '\\' && iniPath.GetAt(iniPath.Length() - 1) != '/') {
-        iniPath.Append("\\");
+    if (!platform::FileExists(config + "bible.ini")) {
+        return configLine + "其中没有bible.ini，不是Tessaly的配置目录。";
     }
-    iniPath.Append("bible.ini");
-    if (!platform::FileExists(iniPath)) {
-        return GbString("其中没有bible.ini，不是Tessaly的配置目录。");
+    // The installation root is the directory above "cfg"; any other name leaves it unknown.
+    if (!NamedCfg(config.view())) {
+        return configLine + "它不是安装目录下的cfg目录，无法确定安装目录。";
+    }
+    SetupSession located;
+    located.configDirectory = config;
+    const GbString root = InstallationRoot(located);
+    const GbString rootReason = PlaceRefusal(root.view(), places);
+    if (!rootReason.IsEmpty()) {
+        return GbString("安装目录 ") + root + "\n" + rootReason;
     }
     return GbString();
+}
+
+bool RefuseUninstall(SetupSession& session, const ProtectedPlaces& places) {
+    // A damaged registry value must never make the uninstall wipe a disk or a home folder.
+    const GbString refusal = UninstallRefusal(session.configDirectory.view(), places);
+    if (refusal.IsEmpty()) {
+        return false;
+    }
+    session.messageText = GbString(kUninstallRefusedMessage) + refusal;
+    return true;
 }
 
 bool DeleteTree(std::string_view path) {
@@ -200,14 +265,15 @@ bool DeleteTree(std::string_view path) {
     return platform::RemoveEmptyDirectory(bare);
 }
 
-void Uninstall(SetupSession& session) { Uninstall(session, ShortcutFolders::OfPlatform()); }
+void Uninstall(SetupSession& session) {
+    // The uninstall only removes shortcuts: a missing start menu is not made for it.
+    Uninstall(session, ShortcutFolders::OfPlatform(platform::MissingFolder::Leave),
+              ProtectedPlaces::OfPlatform());
+}
 
-void Uninstall(SetupSession& session, const ShortcutFolders& folders) {
+void Uninstall(SetupSession& session, const ShortcutFolders& folders, const ProtectedPlaces& places) {
     const GbString& config = session.configDirectory;
-    // A damaged registry value must never make the uninstall wipe a disk or a home folder.
-    const GbString refusal = UninstallRefusal(config);
-    if (!refusal.IsEmpty()) {
-        session.messageText = GbString(kUninstallRefusedMessage) + config + "\n" + refusal;
+    if (RefuseUninstall(session, places)) {
         return;
     }
     const int locale = DetectLocale();
@@ -258,8 +324,17 @@ void Uninstall(SetupSession& session, const ShortcutFolders& folders) {
 }
 
 void ClearRegistration(SetupSession& session) {
-    UnregisterComponent(session);
+    const Unregistration unregistration = UnregisterComponent(session);
     platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, kProductKey);
+    if (!unregistration.registered) {
+        session.messageText = kNothingRegisteredMessage;
+    } else if (unregistration.started && unregistration.exitCode == 0) {
+        session.messageText = kRegistrationClearedMessage;
+    } else {
+        session.messageText = kUnregistrationFailedMessage;
+        session.messageText.Append(std::to_string(unregistration.exitCode));
+        session.messageText.Append("）。");
+    }
 }
 
 void StartUninstallCopy(SetupSession& session) {

@@ -267,8 +267,13 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         char name[kEntryNameLimit + 1] = {};
         if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
             ++summary.failed;
+            summary.failedNames.emplace_back("#" + std::to_string(index + 1));
             continue;
         }
+        const auto fail = [&summary, &name] {
+            ++summary.failed;
+            summary.failedNames.emplace_back(name);
+        };
         std::string extra(info.size_file_extra, '\0');
         if (!extra.empty() &&
             unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(),
@@ -292,10 +297,12 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         const bool directory = (attributes & platform::kAttrDirectory) != 0 || EndsWithSeparator(cleaned);
         if (directory) {
             const GbString relative = ContainedPath(cleaned);
-            if (relative.IsEmpty() || platform::MakeDirectories(root + relative.str())) {
+            // A directory below a link that leads elsewhere would be made there.
+            if (relative.IsEmpty() || (platform::StaysWithin(root + relative.str(), root) &&
+                                       platform::MakeDirectories(root + relative.str()))) {
                 ++summary.directories;
             } else {
-                ++summary.failed;
+                fail();
             }
             continue;
         }
@@ -303,7 +310,7 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         const std::vector<std::string> parts = SplitParts(cleaned);
         const std::string& fileName = parts.back();
         if (fileName.empty() || fileName == "." || fileName == "..") {
-            ++summary.failed;
+            fail();
             continue;
         }
         const auto data = ReadCurrentEntry(zip, buffer);
@@ -311,7 +318,7 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         // Each entry replaces its file whole; the flush to disk is left to the system, as an
         // interrupted update is simply run again.
         if (!data || !platform::WriteWholeFile(target, *data, platform::DiskFlush::Skipped)) {
-            ++summary.failed;
+            fail();
             continue;
         }
         platform::SetFileTimes(target, times);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "textlib/gb_string.h"
@@ -49,11 +50,13 @@ struct ExtractSummary {
     int files = 0;        // file entries written
     int directories = 0;  // directory entries created
     int failed = 0;       // entries that could not be unpacked (the others still are)
+    std::vector<GbString> failedNames;  // their names as the archive gives them
 };
 
 // Unpacks every entry of the archive. baseDirectory ends in a separator or is empty (the
-// working directory). A failing entry (file in use, write error, damaged data) leaves its
-// target as it was and does not stop the others; nothing is reported to the user.
+// working directory). A failing entry (file in use, a name the file system cannot hold, write
+// error, damaged data, a directory below a link that leads out of the working directory)
+// leaves its target as it was and does not stop the others; the summary names it.
 ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view baseDirectory);
 
 }  // namespace quillax

@@ -79,6 +79,10 @@ bool ConsoleFront::AskOkCancel(std::string_view text) {
     return Confirm(text);
 }
 
+bool ConsoleFront::CancelRequested() const {
+    return RecordingFront::CancelRequested() || (cancelSource && cancelSource());
+}
+
 bool ConsoleFront::Confirm(std::string_view question) {
     EndProgressLine();
     out_ << "? " << Encode(OneLine(question)) << " [y/n] ";

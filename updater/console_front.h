@@ -34,6 +34,11 @@ public:
     void SetProgress(int percent) override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
     bool AskOkCancel(std::string_view text) override;
+    // Cancel as the console program takes it: `cancelSource` (the interrupt key), besides the
+    // recorded flag.
+    bool CancelRequested() const override;
+
+    std::function<bool()> cancelSource;
 
     // A yes/no question on the console; `--yes` answers it, end of input says no.
     bool Confirm(std::string_view question);

@@ -6,6 +6,7 @@
 // All texts are GBK.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     virtual void SetBusy(bool busy) = 0;
     // Lets the user interface breathe during a download (the dialog repaints and takes Cancel).
     virtual void ProcessPendingMessages() = 0;
+    // Whether the user asked to cancel the running pass (the dialog's Cancel or close box, the
+    // console's interrupt key). The pass stops at the next read of a download or before the
+    // next entry, never inside an extraction.
+    virtual bool CancelRequested() const = 0;
     // A message with an OK button.
     virtual void ShowMessage(std::string_view text, MessageIcon icon) = 0;
     // A question with OK and Cancel; true for OK.
@@ -42,7 +47,8 @@ public:
 };
 
 // A front that keeps what it is shown; the console front builds on it and tests use it as it
-// is. Questions get the answer set in `answerOk`.
+// is. Questions get the answer set in `answerOk`; Cancel is pressed by setting
+// `cancelRequested`, during a download from `onPump` (where the dialog would take the click).
 class RecordingFront : public UpdateFront {
 public:
     struct Message {
@@ -70,7 +76,13 @@ public:
         buttonEnabled = enabled;
     }
     void SetBusy(bool value) override { busy = value; }
-    void ProcessPendingMessages() override { ++pumpCount; }
+    void ProcessPendingMessages() override {
+        ++pumpCount;
+        if (onPump) {
+            onPump();
+        }
+    }
+    bool CancelRequested() const override { return cancelRequested; }
     void ShowMessage(std::string_view text, MessageIcon icon) override {
         messages.push_back({GbString(text), icon});
     }
@@ -88,6 +100,8 @@ public:
     bool buttonEnabled = true;
     bool busy = false;
     int pumpCount = 0;
+    bool cancelRequested = false;
+    std::function<void()> onPump;  // what the user does while a download runs
     std::vector<Message> messages;
     std::vector<GbString> questions;
     bool answerOk = true;

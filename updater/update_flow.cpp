@@ -1,5 +1,7 @@
 #include "updater/update_flow.h"
 
+#include <string>
+
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -56,19 +58,33 @@ void UpdateFlow::CheckPass() {
     front_.SetStatus(updater_text::kStatusConnecting);
 
     platform::HttpCallbacks callbacks;
-    callbacks.onHead = [this](const platform::HttpResponseHead&) {
+    callbacks.onHead = [this](const platform::HttpResponseHead& head) {
+        // An error page is no manifest: only a 2xx answer is taken.
+        if (head.status < 200 || head.status > 299) {
+            return false;
+        }
         front_.SetStatus(updater_text::kStatusReadingManifest);
-        return true;  // the body is the manifest, whatever the status
+        return true;
     };
     callbacks.onRead = [this](std::uint64_t, const platform::HttpResponseHead&) {
         front_.ProcessPendingMessages();
+        return !front_.CancelRequested();
     };
     const platform::HttpTransfer transfer =
         connection_->GetToFile(setup_.url.objectPath.view(), manifestCopy_.view(), callbacks);
+    // No copy is kept of a manifest that did not arrive whole, nor of an earlier one.
+    if (transfer.outcome != platform::HttpOutcome::Saved && platform::PathExists(manifestCopy_.view())) {
+        platform::RemoveFile(manifestCopy_.view());
+    }
     switch (transfer.outcome) {
         case platform::HttpOutcome::Saved:
-        case platform::HttpOutcome::Declined:
             break;
+        case platform::HttpOutcome::Declined:
+            // As after a failed connection, the caption stays for another try.
+            front_.SetStatus((updater_text::kStatusManifestRefused + GbString(std::to_string(transfer.head.status)) +
+                              updater_text::kStatusManifestRefusedEnd).view());
+            front_.SetDefaultButton(updater_text::kCaptionNext, true);
+            return;
         case platform::HttpOutcome::SendFailed:
             // The caption stays, so the user can try again.
             front_.SetStatus(updater_text::kStatusConnectFailed);
@@ -76,16 +92,21 @@ void UpdateFlow::CheckPass() {
             return;
         case platform::HttpOutcome::FileFailed:
             front_.ShowMessage((updater_text::kMessageWriteFailed + manifestCopy_ +
-                                updater_text::kMessageWriteFailedEnd).view(),
+                                (transfer.diskFull ? updater_text::kMessageDiskFullEnd
+                                                   : updater_text::kMessageWriteFailedEnd)).view(),
                                MessageIcon::Stop);
             return;
         case platform::HttpOutcome::ReadFailed:
             front_.ShowMessage(transfer.errorText, MessageIcon::Stop);
             return;  // the button stays disabled: only Cancel remains
+        case platform::HttpOutcome::Cancelled:
+            Close(updater_text::kStatusCancelled);
+            return;
     }
 
     const bool needed = RunPass(false);
-    if (updater_->PassAborted()) {
+    if (updater_->PassCancelled()) {
+        Close(updater_text::kStatusCancelled);
         return;
     }
     if (!needed) {
@@ -110,8 +131,10 @@ void UpdateFlow::ApplyPass() {
         }
     }
     RunPass(true);
-    if (updater_->PassAborted()) {
+    if (updater_->PassCancelled()) {
+        platform::RemoveFile(manifestCopy_.view());
         front_.SetBusy(false);
+        Close(updater_text::kStatusCancelled);
         return;
     }
     step_ = Step::Finish;
@@ -120,6 +143,11 @@ void UpdateFlow::ApplyPass() {
     platform::RemoveFile(manifestCopy_.view());
     front_.SetBusy(false);
     front_.SetDefaultButton(updater_text::kCaptionFinish, true);
+}
+
+void UpdateFlow::Close(std::string_view status) {
+    front_.SetStatus(status);
+    step_ = Step::Closed;
 }
 
 FlowSetup PrepareFlowSetup(const StartupSettings& settings) {

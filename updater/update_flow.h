@@ -42,7 +42,10 @@ public:
     // The dialog's initialisation: the product line "product version" in the list and the
     // default button "下一步(&N)".
     void Initialise();
-    // The default button: runs the step its caption names.
+    // The default button: runs the step its caption names. Cancel pressed while a pass runs
+    // (UpdateFront::CancelRequested) stops it at the next read of a download or before the
+    // next entry and closes the flow (NextStep() is Closed): entries finished so far stay,
+    // nothing more is installed, no manifest copy is kept.
     void PressDefault();
 
     Step NextStep() const { return step_; }
@@ -57,6 +60,8 @@ public:
 private:
     void CheckPass();
     void ApplyPass();
+    // Ends the flow (Cancel was pressed while a pass ran): the status says so, the front closes.
+    void Close(std::string_view status);
     // Deletes the first list line, shows and lists "获取更新列表:\n" and evaluates every entry.
     bool RunPass(bool apply);
 

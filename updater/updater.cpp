@@ -55,6 +55,12 @@ bool NameMatches(const GbString& name, std::string_view fixedName) {
            EqualsIgnoringCase(name.view(), fixedName.substr(0, name.size()));
 }
 
+// Whether writing or deleting at `path` would reach through a link out of `directory` (one that
+// does not exist has no links: what is written there fails on its own).
+bool LeadsOutOf(std::string_view path, std::string_view directory) {
+    return platform::PathExists(directory) && !platform::StaysWithin(path, directory);
+}
+
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -133,19 +139,37 @@ Updater::Updater(UpdateFront& front, platform::HttpConnection& connection, Updat
 
 GbString Updater::DownloadDirectory() const { return setup_.ownDir + "update\\"; }
 
+GbString Updater::InstallationDirectory() const {
+    return setup_.installDir.IsEmpty() ? GbString(".") : setup_.installDir;
+}
+
 bool Updater::RunEntries(bool apply) {
-    aborted_ = false;
+    cancelled_ = false;
+    pendingSetupTool_.reset();
     const ProfileText manifest = ProfileText::Load(setup_.manifestCopy.view());
     bool needed = false;
     for (const GbString& section : manifest.SectionNames()) {
+        if (front_.CancelRequested()) {
+            cancelled_ = true;
+        }
+        if (cancelled_) {
+            break;
+        }
         if (EvaluateEntry(section, apply)) {
             needed = true;
         }
-        if (aborted_) {
-            break;
-        }
     }
+    FinishPass();
     return needed;
+}
+
+void Updater::FinishPass() {
+    // Started in the middle of the pass, the set-up tool would index modules that later
+    // entries are still replacing.
+    if (pendingSetupTool_ && startProgram) {
+        startProgram(*pendingSetupTool_, {"-q"});
+    }
+    pendingSetupTool_.reset();
 }
 
 bool Updater::EvaluateEntry(const GbString& section, bool apply) {
@@ -179,7 +203,7 @@ bool Updater::EvaluateEntry(const GbString& section, bool apply) {
     // The configuration file is fetched and merged in every check, listed or not.
     if (section.Find("bible.ini") >= 0 && !apply) {
         DownloadAndInstall(entry.updateFile.view(), targetDir.view(), entry.sha256.view());
-        if (aborted_) {
+        if (cancelled_) {
             return needed;
         }
     }
@@ -190,10 +214,11 @@ bool Updater::EvaluateEntry(const GbString& section, bool apply) {
     if (!apply) {
         front_.AddLine(section.view());
         // The target directory is made now (one level), so that the apply pass can unpack
-        // into it.
+        // into it; never below a link that leads out of the installation.
         if (!targetPath.IsEmpty() && !platform::DirectoryExists(targetDir.view())) {
             const GbString parent = DirectoryOf(targetPath.view());
-            if (DirectoryPresent(setup_.installDir + parent)) {
+            if (DirectoryPresent(setup_.installDir + parent) &&
+                !LeadsOutOf(targetDir.view(), InstallationDirectory().view())) {
                 platform::MakeDirectories((setup_.installDir + targetPath).view());
             }
         }
@@ -206,9 +231,8 @@ bool Updater::EvaluateEntry(const GbString& section, bool apply) {
 void Updater::InstallEntry(const UpdateEntry& entry, const GbString& targetDir,
                            const GbString& localPath) {
     front_.AddLine((updater_text::kLineUpdating + entry.name + updater_text::kLineUpdatingEnd).view());
-    DownloadAndInstall(entry.updateFile.view(), targetDir.view(), entry.sha256.view());
-    if (aborted_) {
-        return;  // the pass ends here
+    if (!DownloadAndInstall(entry.updateFile.view(), targetDir.view(), entry.sha256.view())) {
+        return;  // its line says why; nothing of the entry was installed
     }
     if (NameMatches(entry.name, "corvex.chm")) {
         const GbString name = HelpShortcutName(readLocale ? readLocale().view() : std::string_view());
@@ -224,8 +248,8 @@ void Updater::InstallEntry(const UpdateEntry& entry, const GbString& targetDir,
             createHelpShortcut(shortcut);
         }
     }
-    if (NameMatches(entry.name, "Envoke.exe") && startProgram) {
-        startProgram(localPath, {"-q"});
+    if (NameMatches(entry.name, "Envoke.exe")) {
+        pendingSetupTool_ = localPath;  // started when the pass has ended
     }
     front_.AddLine((localPath + updater_text::kLineUpdated).view());
 }
@@ -236,6 +260,24 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
     const GbString downloadPath = DownloadDirectory() + name;
     const GbString partPath = downloadPath + ".upg";
     const bool configuration = name.Find("bible.ini") >= 0;
+    const auto failLine = [this](const GbString& subject, std::string_view text) {
+        front_.AddLine((subject + text).view());
+        return false;
+    };
+
+    // Never write or delete through a link that leads out of the installation.
+    const std::string_view ownDir = setup_.ownDir.IsEmpty() ? std::string_view(".") : setup_.ownDir.view();
+    if (LeadsOutOf(DownloadDirectory().view(), ownDir)) {
+        return failLine(DownloadDirectory(), updater_text::kLineLinkOutside);
+    }
+    if (LeadsOutOf(targetDir.empty() ? std::string_view(".") : targetDir, InstallationDirectory().view())) {
+        return failLine(GbString(targetDir), updater_text::kLineLinkOutside);
+    }
+    // A part left by an earlier transfer goes first (were it a link, the download would be
+    // written through it).
+    if (platform::PathExists(partPath.view())) {
+        platform::RemoveFile(partPath.view());
+    }
 
     platform::HttpCallbacks callbacks;
     callbacks.onHead = [&](const platform::HttpResponseHead& head) {
@@ -252,25 +294,31 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
             front_.SetProgress(static_cast<int>(percent > 100 ? 100 : percent));
         }
         front_.ProcessPendingMessages();
+        return !front_.CancelRequested();
     };
     const platform::HttpTransfer transfer = connection_.GetToFile(updateFile, partPath.view(), callbacks);
+    if (transfer.outcome != platform::HttpOutcome::Saved && platform::PathExists(partPath.view())) {
+        platform::RemoveFile(partPath.view());  // what arrived of a failed transfer is of no use
+    }
     switch (transfer.outcome) {
         case platform::HttpOutcome::Saved:
             break;
         case platform::HttpOutcome::Declined:
-            return false;
+            return failLine(GbString(updateFile), updater_text::kStatusNotFound);
         case platform::HttpOutcome::SendFailed:
             front_.ShowMessage(transfer.errorText, MessageIcon::None);
             return false;
         case platform::HttpOutcome::FileFailed:
             front_.ShowMessage((updater_text::kMessageWriteFailed + downloadPath +
-                                updater_text::kMessageWriteFailedEnd).view(),
+                                (transfer.diskFull ? updater_text::kMessageDiskFullEnd
+                                                   : updater_text::kMessageWriteFailedEnd)).view(),
                                MessageIcon::Stop);
             return false;
         case platform::HttpOutcome::ReadFailed:
-            // The ".upg" file stays; the running pass ends.
-            front_.ShowMessage(transfer.errorText, MessageIcon::Stop);
-            aborted_ = true;
+            // This entry fails; the pass goes on with the next.
+            return failLine(GbString(updateFile) + updater_text::kLineDownloadFailed, transfer.errorText);
+        case platform::HttpOutcome::Cancelled:
+            cancelled_ = true;
             return false;
     }
 
@@ -286,20 +334,28 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
         const auto bytes = platform::ReadWholeFile(downloadPath.view());
         const auto digest = bytes ? platform::Sha256Hex(*bytes) : std::nullopt;
         if (!digest || !EqualsIgnoringCase(*digest, expected)) {
-            front_.AddLine((GbString(updateFile) + updater_text::kLineDigestMismatch).view());
             platform::RemoveFile(downloadPath.view());
-            return false;
+            return failLine(GbString(updateFile), updater_text::kLineDigestMismatch);
         }
     }
 
+    bool complete = true;
     if (name.Find(".zip") >= 0) {
-        ExtractArchive(downloadPath.view(), targetDir);
+        const ExtractSummary summary = ExtractArchive(downloadPath.view(), targetDir);
+        if (!summary.opened) {
+            complete = failLine(GbString(updateFile), updater_text::kLineArchiveUnreadable);
+        }
+        for (const GbString& entryName : summary.failedNames) {
+            complete = failLine(GbString(updater_text::kLineEntryNotUnpacked), entryName.view());
+        }
     } else if (configuration) {
         MergeBibleIni((GbString(targetDir) + "bible.ini").view(), downloadPath.view(), &front_);
     }
     platform::RemoveFile(downloadPath.view());
-    front_.SetStatus(updater_text::kStatusDownloadDone);
-    return true;
+    if (complete) {
+        front_.SetStatus(updater_text::kStatusDownloadDone);
+    }
+    return complete;
 }
 
 }  // namespace quillax

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,14 +79,26 @@ public:
 
     // Downloads updateFile into ownDir + "update\" and installs it into targetDir (a ".zip" is
     // unpacked, a bible.ini merged). With a digest given, a download whose SHA-256 differs is
-    // not installed. True when the file was downloaded and processed.
+    // not installed. True when the file was downloaded and processed whole. Nothing is written
+    // or deleted through a download or target folder that is a link leading out of ownDir or
+    // the installation directory. A download that breaks off (short body, reset, time-out) or
+    // fills the disk leaves no partial file and the installed files as they were; so does
+    // Cancel, which also ends the running pass (PassCancelled()). Every failure is told: a
+    // list line (404, a broken download, a link, an archive or entry that could not be
+    // unpacked, a digest mismatch) or a message (the request could not be sent, the download
+    // file could not be written).
     bool DownloadAndInstall(std::string_view updateFile, std::string_view targetDir,
                             std::string_view sha256 = {});
 
     // EvaluateEntry over every section of the manifest copy in file order; the OR of the
-    // results. A failed read of a response body ends the pass at once (PassAborted()).
+    // results. One failed entry does not stop the others. Cancel (UpdateFront::CancelRequested)
+    // ends the pass before the next entry or at the next read of a download; the entries
+    // finished so far stay. The set-up tool that a replaced "Envoke.exe" asks for is started
+    // once, when the pass has ended, cancelled or not (FinishPass).
     bool RunEntries(bool apply);
-    bool PassAborted() const { return aborted_; }
+    bool PassCancelled() const { return cancelled_; }
+    // Starts the set-up tool ("-q") when an entry of the pass replaced it, and forgets it.
+    void FinishPass();
 
     const UpdaterSetup& Setup() const { return setup_; }
     GbString DownloadDirectory() const;
@@ -99,11 +112,15 @@ public:
 
 private:
     void InstallEntry(const UpdateEntry& entry, const GbString& targetDir, const GbString& localPath);
+    // The installation directory as a path to compare with ("." when paths are relative).
+    GbString InstallationDirectory() const;
 
     UpdateFront& front_;
     platform::HttpConnection& connection_;
     UpdaterSetup setup_;
-    bool aborted_ = false;
+    bool cancelled_ = false;
+    // The set-up tool to start when the pass has ended (a replaced "Envoke.exe").
+    std::optional<GbString> pendingSetupTool_;
 };
 
 }  // namespace quillax

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -178,6 +179,19 @@ std::string SystemPath(std::string_view path) {
     return Resolve(mapped);
 }
 
+std::string ProgramForm(const std::string& systemPath) {
+    std::string path = ProgramText(systemPath);
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    while (path.size() > 1 && path.back() == '\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
 std::string ProgramText(std::string_view systemName) {
     if (IsAscii(systemName)) {
         return std::string(systemName);
@@ -245,8 +259,9 @@ bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view b
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = directory + "/." + BaseNameOf(systemPath) + ".qx" + std::to_string(getpid()) +
-               "-" + std::to_string(tempCounter.fetch_add(1)) + ".tmp";
+        const std::string unique =
+            "qx" + std::to_string(getpid()) + "-" + std::to_string(tempCounter.fetch_add(1));
+        temp = directory + "/" + detail::TemporaryFileName(".", BaseNameOf(systemPath), unique, NAME_MAX);
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             return false;
@@ -483,6 +498,20 @@ std::string CurrentDirectory() {
 bool ChangeDirectory(std::string_view path) {
     const std::string systemPath = posix::SystemPath(path);
     return !systemPath.empty() && chdir(systemPath.c_str()) == 0;
+}
+
+std::optional<std::string> RealPath(std::string_view path) {
+    const std::string systemPath = posix::SystemPath(path);
+    if (systemPath.empty()) {
+        return std::nullopt;
+    }
+    char* resolved = realpath(systemPath.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    const std::string real = resolved;
+    std::free(resolved);
+    return posix::ProgramForm(real);
 }
 
 std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {

@@ -11,10 +11,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <string>
 
+#include "platform/files.h"
+#include "platform/files_detail.h"
 #include "platform/http.h"
 #include "platform/posix/posix_io.h"
 
@@ -66,6 +69,8 @@ std::string EncodeObjectPath(std::string_view objectPath) {
     return out;
 }
 
+using Clock = std::chrono::steady_clock;
+
 // The state of one transfer, shared with libcurl's callbacks.
 struct Transfer {
     const HttpCallbacks* callbacks = nullptr;
@@ -73,7 +78,11 @@ struct Transfer {
     HttpTransfer result;
     bool headDone = false;
     bool declined = false;
+    bool cancelled = false;
     bool fileFailed = false;
+    bool stalled = false;
+    long stallTimeoutMs = kHttpStallTimeoutMs;
+    Clock::time_point lastArrival = Clock::now();  // when the last bytes of the answer came
     int fd = -1;
     std::string pending;  // body bytes not yet written: files are written in large pieces
 
@@ -85,21 +94,32 @@ struct Transfer {
     }
 
     bool Flush() {
+        // The test seam of the file layer: the disk fills up halfway through the first write.
+        const bool faulty = detail::CurrentWriteFault() == WriteFault::DuringWrite && !pending.empty();
+        const std::size_t size = faulty ? pending.size() / 2 : pending.size();
         std::size_t done = 0;
-        while (done < pending.size()) {
-            const ssize_t n = write(fd, pending.data() + done, pending.size() - done);
+        while (done < size) {
+            const ssize_t n = write(fd, pending.data() + done, size - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
             if (n <= 0) {
-                fileFailed = true;
-                pending.clear();
-                return false;
+                return Failed(n < 0 && (errno == ENOSPC || errno == EDQUOT));
             }
             done += static_cast<std::size_t>(n);
         }
+        if (faulty) {
+            return Failed(true);
+        }
         pending.clear();
         return true;
+    }
+
+    bool Failed(bool full) {
+        fileFailed = true;
+        result.diskFull = result.diskFull || full;
+        pending.clear();
+        return false;
     }
 
     // The head is complete: ask the caller, then create the file.
@@ -111,14 +131,14 @@ struct Transfer {
         }
         fd = open(systemPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) {
-            fileFailed = true;
-            return false;
+            return Failed(errno == ENOSPC || errno == EDQUOT);
         }
         return true;
     }
 };
 
 std::size_t HandleHeader(Transfer* transfer, char* data, std::size_t bytes) {
+    transfer->lastArrival = Clock::now();
     const std::string_view line(data, bytes);
     if (StartsWithNoCase(line, "HTTP/")) {
         // A new status line (after a 1xx answer the real one follows): start the head afresh.
@@ -145,6 +165,7 @@ std::size_t HandleHeader(Transfer* transfer, char* data, std::size_t bytes) {
 }
 
 std::size_t HandleBody(Transfer* transfer, char* data, std::size_t bytes) {
+    transfer->lastArrival = Clock::now();
     if (!transfer->headDone && !transfer->AcceptHead()) {
         return 0;
     }
@@ -154,8 +175,10 @@ std::size_t HandleBody(Transfer* transfer, char* data, std::size_t bytes) {
     }
     for (std::size_t at = 0; at < bytes; at += kHttpReadUnit) {
         transfer->result.received += std::min(kHttpReadUnit, bytes - at);
-        if (transfer->callbacks->onRead) {
-            transfer->callbacks->onRead(transfer->result.received, transfer->result.head);
+        if (transfer->callbacks->onRead &&
+            !transfer->callbacks->onRead(transfer->result.received, transfer->result.head)) {
+            transfer->cancelled = true;
+            return 0;  // stops the transfer
         }
     }
     return bytes;
@@ -183,6 +206,19 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     }
 }
 
+// libcurl's progress callback, called at least once a second while the transfer waits: an
+// answer that brings nothing for the stall time ends it. (libcurl's own low-speed check
+// averages over several seconds and would let a stall run longer.)
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const auto quiet = Clock::now() - transfer->lastArrival;
+    if (std::chrono::duration_cast<std::chrono::milliseconds>(quiet).count() >= transfer->stallTimeoutMs) {
+        transfer->stalled = true;
+        return 1;  // stops the transfer
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool StartNetwork(std::string* errorText) {
@@ -199,6 +235,7 @@ struct HttpConnection::Impl {
     std::string userAgent;
     std::string server;
     unsigned port = 80;
+    long stallTimeoutMs = kHttpStallTimeoutMs;
     CURL* curl = nullptr;
 };
 
@@ -245,9 +282,12 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, impl_->userAgent.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kHttpConnectTimeoutMs);
-    // A body that delivers nothing for 60 seconds is a failed read (WinINet's receive time-out).
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    // A response that delivers nothing for the stall time is a failed read (WinINet's receive
+    // time-out).
+    transfer.stallTimeoutMs = impl_->stallTimeoutMs;
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 65536L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -265,9 +305,14 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     curl_slist_free_all(headers);
 
     HttpTransfer& result = transfer.result;
-    const std::string text = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+    const std::string text =
+        transfer.stalled ? "the server sent nothing for " + std::to_string(transfer.stallTimeoutMs) + " ms"
+        : errorBuffer[0] != '\0' ? errorBuffer
+                                 : curl_easy_strerror(code);
     if (transfer.declined) {
         result.outcome = HttpOutcome::Declined;
+    } else if (transfer.cancelled) {
+        result.outcome = HttpOutcome::Cancelled;
     } else if (transfer.fileFailed) {
         result.outcome = HttpOutcome::FileFailed;
     } else if (!transfer.headDone) {
@@ -291,5 +336,7 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     }
     return result;
 }
+
+void HttpConnection::SetStallTimeout(long milliseconds) { impl_->stallTimeoutMs = milliseconds; }
 
 }  // namespace quillax::platform

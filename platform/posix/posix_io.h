@@ -19,6 +19,10 @@ std::string SystemPath(std::string_view path);
 // characters that GBK lacks, come back unchanged.
 std::string ProgramText(std::string_view systemName);
 
+// A system path (UTF-8, "/") in the program's form (GBK, "\"), without a trailing "\" except
+// for the root itself.
+std::string ProgramForm(const std::string& systemPath);
+
 // Reads a whole file; nothing when it cannot be read or is a directory.
 std::optional<std::string> ReadSystemFile(const std::string& systemPath);
 

@@ -13,6 +13,7 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/system_tables.h"
 #include "platform/program_location.h"
 #include "platform/shell.h"
 
@@ -21,20 +22,7 @@ extern char** environ;
 namespace quillax::platform {
 namespace {
 
-// A system path (UTF-8, "/") in the program's form (GBK, "\"), without a trailing "\" except
-// for the root itself.
-std::string ProgramForm(const std::string& systemPath) {
-    std::string path = posix::ProgramText(systemPath);
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    while (path.size() > 1 && path.back() == '\\') {
-        path.pop_back();
-    }
-    return path;
-}
+using posix::ProgramForm;
 
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
@@ -228,9 +216,31 @@ bool IsProgramTarget(std::string_view target) {
 
 std::string Utf8(std::string_view gbk) { return GbkToUtf8(gbk); }
 
+// The user folders of the freedesktop user-dirs convention: each as the variable XDG_<NAME>_DIR
+// names it, as $XDG_CONFIG_HOME/user-dirs.dirs names it (often a translated name such as
+// "$HOME/文档"), and under its English default name in the home folder.
+std::vector<std::string> UserFolders(const std::string& home) {
+    std::string listed;
+    const std::string config = XdgDirectory("XDG_CONFIG_HOME", ".config");
+    if (!config.empty()) {
+        listed = posix::ReadSystemFile(config + "/user-dirs.dirs").value_or(std::string());
+    }
+    std::vector<std::string> folders;
+    for (const posix::UserFolderKey& folder : posix::kUserFolderKeys) {
+        folders.push_back(Variable(folder.variable));
+        if (!home.empty()) {
+            folders.push_back(home + "/" + folder.englishName);
+        }
+        for (std::string& named : posix::UserDirsFolders(listed, folder.variable, home)) {
+            folders.push_back(std::move(named));
+        }
+    }
+    return folders;
+}
+
 }  // namespace
 
-std::string SpecialFolderPath(SpecialFolder folder) {
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder missing) {
     std::string path;
     switch (folder) {
         case SpecialFolder::Desktop:
@@ -243,7 +253,9 @@ std::string SpecialFolderPath(SpecialFolder folder) {
                 return {};
             }
             path = data + (folder == SpecialFolder::Programs ? "/applications" : "/fonts");
-            MakeDirectories(ProgramForm(path));
+            if (missing == MissingFolder::Create) {
+                MakeDirectories(ProgramForm(path));
+            }
             break;
         }
     }
@@ -378,9 +390,31 @@ bool RefreshFonts(std::string_view fontsFolder) {
     }
 }
 
-std::string RegistrationToolPath(std::string_view /*systemDirectory*/) {
+std::string RegistrationToolPath(std::string_view /*systemDirectory*/, std::string_view configDirectory) {
     const std::string directory = ProgramDirectory();
-    return directory.empty() ? std::string() : directory + "\\regsvr";
+    const std::string beside = directory.empty() ? std::string() : directory + "\\regsvr";
+    if (configDirectory.empty() || FileExists(beside)) {
+        return beside;
+    }
+    std::string installed(configDirectory);
+    if (installed.back() != '\\' && installed.back() != '/') {
+        installed += '\\';
+    }
+    installed += "regsvr";
+    return FileExists(installed) || beside.empty() ? installed : beside;
+}
+
+std::string ProgramFileName(std::string_view windowsName) {
+    std::string name(windowsName);
+    if (EndsWithNoCase(name, ".exe")) {
+        name.resize(name.size() - 4);
+    }
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return name;
 }
 
 std::optional<std::string> LocaleWithoutRegistry() {
@@ -421,6 +455,9 @@ std::vector<std::string> ProtectedFolders() {
             add(data + "/applications");
             add(data + "/fonts");
         }
+        for (const std::string& folder : UserFolders(home)) {
+            add(folder);
+        }
         add(Variable("TMPDIR"));
         // The stand-in system directory and the folder above it (the "Windows" directory).
         const std::string system = Variable("QUILLAX_SYSTEM_DIR");
@@ -439,6 +476,19 @@ std::vector<std::string> ProtectedFolders() {
         // What was gathered so far still protects.
     }
     return folders;
+}
+
+std::vector<std::string> FilesystemRoots() {
+    std::vector<std::string> roots = {"\\"};
+    try {
+        const std::string table = posix::ReadSystemFile("/proc/self/mountinfo").value_or(std::string());
+        for (const std::string& mountPoint : posix::MountPointsOf(table)) {
+            roots.push_back(ProgramForm(mountPoint));
+        }
+    } catch (...) {
+        // The roots found so far still protect.
+    }
+    return roots;
 }
 
 }  // namespace quillax::platform

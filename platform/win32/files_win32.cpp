@@ -136,8 +136,12 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flu
     std::string temp;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = directory + "~" + base + ".qx" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(tempCounter.fetch_add(1)) + ".tmp";
+        const std::string unique = "qx" + std::to_string(GetCurrentProcessId()) + "-" +
+                                   std::to_string(tempCounter.fetch_add(1));
+        // A name part holds at most 255 characters and, for the ANSI functions, the whole path
+        // fewer than MAX_PATH.
+        const std::size_t room = directory.size() + 1 < MAX_PATH ? MAX_PATH - 1 - directory.size() : 0;
+        temp = directory + detail::TemporaryFileName("~", base, unique, room < 255 ? room : 255);
         created = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
@@ -273,6 +277,56 @@ std::string CurrentDirectory() {
 
 bool ChangeDirectory(std::string_view path) {
     return SetCurrentDirectoryA(AnsiPath(path).c_str()) != 0;
+}
+
+std::optional<std::string> RealPath(std::string_view path) {
+    const std::string file = AnsiPath(path);
+    if (file.empty() || Attributes(file) == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    // GetFinalPathNameByHandleA (Windows Vista and later) follows symbolic links and junctions;
+    // on older systems the full path as written is the best there is.
+    using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    const auto finalPath = reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    std::string real;
+    if (finalPath != nullptr) {
+        // No access rights are needed to ask for the name; FILE_FLAG_BACKUP_SEMANTICS opens
+        // directories too.
+        Handle handle(CreateFileA(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle.ok()) {
+            return std::nullopt;
+        }
+        std::vector<char> buffer(MAX_PATH + 1);
+        DWORD length = finalPath(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+        if (length >= buffer.size()) {
+            buffer.resize(length + 1);
+            length = finalPath(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+        }
+        if (length == 0 || length >= buffer.size()) {
+            return std::nullopt;
+        }
+        real.assign(buffer.data(), length);
+        // "\\?\C:\x" and "\\?\UNC\server\share" in their usual forms.
+        if (real.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+            real.replace(0, 8, "\\\\");
+        } else if (real.compare(0, 4, "\\\\?\\") == 0) {
+            real.erase(0, 4);
+        }
+    } else {
+        std::vector<char> buffer(MAX_PATH + 1);
+        const DWORD length =
+            GetFullPathNameA(file.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0 || length >= buffer.size()) {
+            return std::nullopt;
+        }
+        real.assign(buffer.data(), length);
+    }
+    while (real.size() > 3 && LastSeparator(real) == real.size() - 1) {
+        real.pop_back();
+    }
+    return real;
 }
 
 std::optional<std::uint32_t> GetFileAttributeBits(std::string_view path) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/files_detail.h"
 #include "platform/http.h"
 
 namespace quillax::platform {
@@ -105,6 +107,7 @@ struct HttpConnection::Impl {
     InternetHandle session;
     InternetHandle connection;
     DWORD openError = 0;
+    DWORD stallTimeoutMs = static_cast<DWORD>(kHttpStallTimeoutMs);
 };
 
 HttpConnection::HttpConnection(std::string_view userAgent, std::string_view server, unsigned port)
@@ -146,6 +149,11 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
                         INTERNET_FLAG_NEED_FILE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE;
     InternetHandle request(HttpOpenRequestA(impl_->connection.get(), "GET", object.c_str(),
                                             "HTTP/1.0", nullptr, nullptr, flags, 1));
+    if (request.get() != nullptr) {
+        // A response that delivers nothing for the stall time is a failed read.
+        DWORD timeout = impl_->stallTimeoutMs;
+        InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    }
     if (request.get() == nullptr || !HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
         result.errorText = ErrorText(GetLastError());
         return result;
@@ -166,8 +174,10 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         result.outcome = HttpOutcome::FileFailed;
-        result.errorText = ErrorText(GetLastError());
+        result.errorText = ErrorText(error);
+        result.diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
         return result;
     }
 
@@ -183,15 +193,21 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
         if (got == 0) {
             break;
         }
+        // The test seam of the file layer: the disk fills up halfway through the first write.
+        const bool faulty = detail::CurrentWriteFault() == WriteFault::DuringWrite;
+        const DWORD size = faulty ? got / 2 : got;
         DWORD written = 0;
-        if (!WriteFile(file, buffer, got, &written, nullptr) || written != got) {
+        if (!WriteFile(file, buffer, size, &written, nullptr) || written != size || faulty) {
+            const DWORD error = faulty ? static_cast<DWORD>(ERROR_DISK_FULL) : GetLastError();
             result.outcome = HttpOutcome::FileFailed;
-            result.errorText = ErrorText(GetLastError());
+            result.errorText = ErrorText(error);
+            result.diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
             break;
         }
         result.received += got;
-        if (callbacks.onRead) {
-            callbacks.onRead(result.received, result.head);
+        if (callbacks.onRead && !callbacks.onRead(result.received, result.head)) {
+            result.outcome = HttpOutcome::Cancelled;
+            break;
         }
     }
     if (!CloseHandle(file) && result.outcome == HttpOutcome::Saved) {
@@ -205,6 +221,10 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
         result.errorText = ErrorText(ERROR_INTERNET_CONNECTION_ABORTED);
     }
     return result;
+}
+
+void HttpConnection::SetStallTimeout(long milliseconds) {
+    impl_->stallTimeoutMs = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
 }
 
 }  // namespace quillax::platform

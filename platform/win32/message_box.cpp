@@ -18,6 +18,7 @@ MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
                              MessageButtons buttons) {
     try {
         if (const std::optional<MessageAnswer> scripted = ScriptedAnswer(buttons)) {
+            RecordScriptedMessage(text, caption);
             return *scripted;
         }
         const std::string t(text);

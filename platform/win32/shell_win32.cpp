@@ -31,6 +31,29 @@ std::string FolderOf(int csidl) {
     return path;
 }
 
+// The user's Downloads folder, which has no CSIDL: the known folder (Windows Vista and later,
+// looked up at run time), or else "Downloads" in the profile.
+std::string DownloadsFolder() {
+    const GUID kDownloads = {0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
+    using KnownFolderFunction = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
+    const HMODULE shell = GetModuleHandleA("shell32.dll");
+    const auto knownFolder = shell == nullptr
+                                 ? nullptr
+                                 : reinterpret_cast<KnownFolderFunction>(reinterpret_cast<void (*)()>(
+                                       GetProcAddress(shell, "SHGetKnownFolderPath")));
+    PWSTR wide = nullptr;
+    if (knownFolder != nullptr && SUCCEEDED(knownFolder(kDownloads, 0, nullptr, &wide)) && wide != nullptr) {
+        char buffer[MAX_PATH + 1] = {};
+        const int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, MAX_PATH, nullptr, nullptr);
+        CoTaskMemFree(wide);
+        if (n > 0) {
+            return buffer;
+        }
+    }
+    const std::string profile = FolderOf(CSIDL_PROFILE);
+    return profile.empty() ? std::string() : profile + "\\Downloads";
+}
+
 // The link path as the file-persistence interface takes it: UTF-16 from the ANSI code page, at
 // most MAX_PATH characters.
 std::vector<wchar_t> WidePath(std::string_view path) {
@@ -77,7 +100,7 @@ public:
 
 }  // namespace
 
-std::string SpecialFolderPath(SpecialFolder folder) {
+std::string SpecialFolderPath(SpecialFolder folder, MissingFolder /*missing*/) {
     switch (folder) {
         case SpecialFolder::Desktop:
             return FolderOf(CSIDL_DESKTOP);
@@ -185,7 +208,9 @@ bool RefreshFonts(std::string_view fontsFolder) {
     }
 }
 
-std::string RegistrationToolPath(std::string_view systemDirectory) {
+std::string ProgramFileName(std::string_view windowsName) { return std::string(windowsName); }
+
+std::string RegistrationToolPath(std::string_view systemDirectory, std::string_view /*configDirectory*/) {
     return std::string(systemDirectory) + "\\regsvr32.exe";
 }
 
@@ -216,12 +241,20 @@ std::vector<std::string> ProtectedFolders() {
         for (const int csidl : {CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_STARTMENU,
                                 CSIDL_STARTUP, CSIDL_PERSONAL, CSIDL_FAVORITES, CSIDL_APPDATA,
                                 CSIDL_LOCAL_APPDATA, CSIDL_FONTS, CSIDL_TEMPLATES, CSIDL_PROFILE,
-                                CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_WINDOWS,
-                                CSIDL_SYSTEM, CSIDL_COMMON_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY,
-                                CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DOCUMENTS}) {
+                                CSIDL_MYMUSIC, CSIDL_MYPICTURES, CSIDL_MYVIDEO,
+                                CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+                                CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_COMMON_APPDATA,
+                                CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS,
+                                CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_MUSIC,
+                                CSIDL_COMMON_PICTURES, CSIDL_COMMON_VIDEO}) {
             add(FolderOf(csidl));
         }
-        for (const char* variable : {"USERPROFILE", "ALLUSERSPROFILE", "ProgramFiles", "TEMP", "TMP"}) {
+        add(DownloadsFolder());
+        // ProgramW6432 names the native Program Files of a 64-bit system, which a 32-bit
+        // program's own Program Files folder (the "(x86)" one) is not.
+        for (const char* variable : {"USERPROFILE", "ALLUSERSPROFILE", "PUBLIC", "ProgramFiles",
+                                     "ProgramFiles(x86)", "ProgramW6432", "CommonProgramW6432",
+                                     "TEMP", "TMP"}) {
             if (const char* value = std::getenv(variable)) {
                 add(value);
             }
@@ -238,6 +271,23 @@ std::vector<std::string> ProtectedFolders() {
         // What was gathered so far still protects.
     }
     return folders;
+}
+
+std::vector<std::string> FilesystemRoots() {
+    std::vector<std::string> roots;
+    try {
+        char buffer[512] = {};
+        const DWORD length = GetLogicalDriveStringsA(sizeof buffer - 1, buffer);
+        // The roots one after another, each ended by a 0 byte, and one more 0 byte at the end.
+        for (DWORD at = 0; length > 0 && length < sizeof buffer && at < length && buffer[at] != '\0';) {
+            const std::string root(buffer + at);
+            roots.push_back(root);
+            at += static_cast<DWORD>(root.size()) + 1;
+        }
+    } catch (...) {
+        // The roots found so far still protect.
+    }
+    return roots;
 }
 
 }  // namespace quillax::platform

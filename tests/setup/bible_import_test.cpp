@@ -15,6 +15,7 @@ namespace {
 
 using testsupport::ChapterRecord;
 using testsupport::CurrentDirectoryGuard;
+using testsupport::TempDirectory;
 using testsupport::TempInstallation;
 using testsupport::TextRecord;
 
@@ -192,6 +193,53 @@ TEST_F(ImportTest, AMissingOrEmptyInputChangesNothing) {
     EXPECT_FALSE(platform::PathExists(install_.Config() + "usr\\absent.txt"));
     EXPECT_FALSE(platform::PathExists(install_.Config() + "usr\\empty.txt"));
     EXPECT_EQ(install_.Read("bible.ini"), ini);
+}
+
+TEST_F(ImportTest, AFileInTheCallersDirectoryIsFoundToo) {
+    // The tool makes the configuration directory the current one; a name without a directory
+    // is then also looked for where the user started it.
+    TempDirectory caller;
+    ASSERT_TRUE(platform::WriteWholeFile(caller.Path() + "web.txt", "gen\t1\t1\t1\tFrom the caller\n"));
+    session_.startDirectory = caller.Bare();
+    EXPECT_EQ(Import("web.txt"), kImportDoneMessage);
+    EXPECT_EQ(install_.Read("usr\\web.txt"), "01001:=\n$1From the caller\r\n");
+
+    // The configuration directory comes first.
+    install_.Write("web.txt", "gen\t1\t1\t1\tFrom the installation\n");
+    EXPECT_EQ(Import("web.txt"), kImportDoneMessage);
+    EXPECT_EQ(install_.Read("usr\\web.txt"), "01001:=\n$1From the installation\r\n");
+
+    // A file in neither is missing.
+    EXPECT_EQ(Import("nowhere.txt"), kImportMissingMessage);
+}
+
+TEST_F(ImportTest, AnImportThatCannotWriteSaysWhichFile) {
+    install_.Write("kjv.txt", "gen\t1\t1\t1\tIn the beginning\n");
+    const std::string ini = install_.Read("bible.ini");
+
+    // A read-only module file: nothing is listed in bible.ini.
+    install_.Write("usr\\kjv.txt", "the old module");
+    ASSERT_TRUE(platform::SetReadOnly(install_.Config() + "usr\\kjv.txt", true));
+    EXPECT_EQ(Import("kjv.txt"), GbString(kImportWriteFailedMessage) + install_.Config() + "usr\\kjv.txt");
+    platform::SetReadOnly(install_.Config() + "usr\\kjv.txt", false);
+    EXPECT_EQ(install_.Read("usr\\kjv.txt"), "the old module");
+    EXPECT_EQ(install_.Read("bible.ini"), ini);
+
+    // A read-only bible.ini.
+    ASSERT_TRUE(platform::SetReadOnly(install_.Config() + "bible.ini", true));
+    EXPECT_EQ(Import("kjv.txt"), GbString(kImportWriteFailedMessage) + install_.Config() + "bible.ini");
+    platform::SetReadOnly(install_.Config() + "bible.ini", false);
+    EXPECT_EQ(install_.Read("bible.ini"), ini);
+
+    // A full disk.
+    platform::RemoveFile(install_.Config() + "usr\\kjv.txt");
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    const GbString full = Import("kjv.txt");
+    platform::SetWriteFault(platform::WriteFault::None);
+    EXPECT_EQ(full, GbString(kImportWriteFailedMessage) + install_.Config() + "usr\\kjv.txt");
+    EXPECT_FALSE(platform::PathExists(install_.Config() + "usr\\kjv.txt"));
+
+    EXPECT_EQ(Import("kjv.txt"), kImportDoneMessage);
 }
 
 TEST_F(ImportTest, AFailedWriteOfBibleIniLeavesTheOldFile) {

@@ -227,8 +227,9 @@ TEST(SetupDriver, DispatchesTheMaintenanceActions) {
     // "-u" unregisters the engine for real; where the tests share a registry with a registered
     // engine (a Wine prefix), that registration belongs to other tests and is left alone.
     if (!platform::RegistryKeyExists(platform::RegistryRoot::ClassesRoot, "quillax.qlx")) {
+        // Not quiet, it would show what it did, never an empty box.
         SetupSession clear;
-        EXPECT_EQ(RunCommandLine(clear, "-u -q"), "");
+        EXPECT_EQ(RunCommandLine(clear, "-u -q"), kNothingRegisteredMessage);
         EXPECT_FALSE(clear.showFlag);
         EXPECT_FALSE(platform::RegistryKeyExists(kUser, "Software\\quillax"));
     }

@@ -106,6 +106,44 @@ TEST_F(ErrataTest, ItemsThatCorrectNothingAreSkipped) {
     EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\missing.tex"));
 }
 
+TEST_F(ErrataTest, SuccessIsToldOnlyWhenSomethingWasCorrected) {
+    // No old text anywhere: nothing needed correcting, and that is what is said.
+    EXPECT_EQ(Apply("[corpa]\r\n3,misspelt,x\r\n[zendri]\r\n1,b,c\r\n"), kErrataNothingMessage);
+    EXPECT_EQ(Apply("[missing]\r\n1,a,b\r\n"), kErrataNothingMessage);
+    EXPECT_EQ(Apply(""), kErrataNothingMessage);
+
+    // A list saved with LF alone is read like one with CR LF.
+    EXPECT_EQ(Apply("[corpa]\n3,beginnning,beginning\n[zendri]\n1,a,b\n"), kErrataDoneMessage);
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), "first\r\nsecond\r\nthe beginning\r\nfourth a\r\nlast line\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), "b\r\n");
+}
+
+TEST_F(ErrataTest, AFileThatCannotBeRewrittenIsNamedAndKept) {
+    // A read-only module: it stays byte for byte, no "corpa.tex" is left beside it, and the
+    // message names it instead of claiming success; the other file is still corrected.
+    const std::string corpa = install_.Config() + "sys\\corpa.txt";
+    ASSERT_TRUE(platform::SetReadOnly(corpa, true));
+    const GbString message = Apply("[corpa]\r\n3,beginnning,beginning\r\n[zendri]\r\n1,a,b\r\n");
+    platform::SetReadOnly(corpa, false);
+    EXPECT_EQ(message, GbString(kErrataWriteFailedMessage) + "\n" + corpa + "\n" + kErrataOthersDoneMessage);
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), kCorpa);
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), "b\r\n");
+
+    // A full disk: the same, for every file the list corrects.
+    install_.Write("sys\\zendri.txt", kZendri);
+    install_.Write("correct.txt", "[corpa]\r\n3,beginnning,beginning\r\n[zendri]\r\n1,a,b\r\n");
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    ApplyErrata(session_);
+    platform::SetWriteFault(platform::WriteFault::None);
+    const GbString full = session_.messageText;
+    EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\corpa.tex"));
+    EXPECT_FALSE(platform::PathExists(install_.Config() + "sys\\zendri.tex"));
+    EXPECT_EQ(full, GbString(kErrataWriteFailedMessage) + "\n" + corpa + "\n" + install_.Config() +
+                        "sys\\zendri.txt");
+    EXPECT_EQ(install_.Read("sys\\corpa.txt"), kCorpa);
+    EXPECT_EQ(install_.Read("sys\\zendri.txt"), kZendri);
+}
+
 TEST(Errata, WithoutTheListNothingHappens) {
     TempInstallation install;
     install.Write("sys\\corpa.txt", kCorpa);

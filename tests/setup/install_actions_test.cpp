@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/program_location.h"
 #include "platform/shell.h"
 #include "setup/fonts.h"
 #include "setup/locale_table.h"
@@ -82,13 +83,24 @@ TEST(Shortcuts, ProductShortcutsFollowTheLocale) {
     EXPECT_EQ(main->iconPath, install.Config() + "envoke.exe");
     const auto update = platform::ReadShellLink(folder + std::string(texts.updateShortcutName) + ".lnk");
     ASSERT_TRUE(update.has_value());
-    EXPECT_EQ(update->target, install.Root() + "update\\cvupdate.exe");
+    EXPECT_EQ(update->target, install.Root() + "update\\" + platform::ProgramFileName("cvupdate.exe"));
     EXPECT_EQ(update->description, texts.updateShortcutName);
     EXPECT_EQ(update->hotKey, 0);
-    const auto uninstall = platform::ReadShellLink(folder + std::string(texts.uninstallShortcutName) + ".lnk");
+    // The uninstall shortcut starts a program that is there: without the set-up tool in the
+    // configuration directory, the running one.
+    const std::string uninstallLink = folder + std::string(texts.uninstallShortcutName) + ".lnk";
+    auto uninstall = platform::ReadShellLink(uninstallLink);
     ASSERT_TRUE(uninstall.has_value());
-    EXPECT_EQ(uninstall->target, install.Config() + "Envoke.exe");
+    EXPECT_EQ(uninstall->target, platform::ProgramPath());
     EXPECT_EQ(uninstall->arguments, "-uninstall");
+    EXPECT_EQ(uninstall->iconIndex, 1);
+    const std::string installed = install.Config() + platform::ProgramFileName("Envoke.exe");
+    ASSERT_TRUE(platform::WriteWholeFile(installed, "the set-up tool"));
+    CreateProductShortcuts(session, kLocaleSimplified, folders);
+    uninstall = platform::ReadShellLink(uninstallLink);
+    ASSERT_TRUE(uninstall.has_value());
+    EXPECT_EQ(uninstall->target, installed);
+    EXPECT_EQ(uninstall->iconPath, installed);
     EXPECT_EQ(uninstall->iconIndex, 1);
     const std::string desktopLink = shell.Path() + "desktop\\Tessaly.lnk";
     const auto desktop = platform::ReadShellLink(desktopLink);

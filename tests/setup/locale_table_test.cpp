@@ -1,11 +1,13 @@
 // The locale texts of the set-up tool: the locale rule and the bytes of each column (GBK for
-// simplified Chinese, Big5 for traditional Chinese, ASCII otherwise).
+// simplified Chinese, traditional Chinese in the system's code page, ASCII otherwise).
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/environment.h"
 #include "setup/locale_table.h"
+#include "setup/uninstall.h"
 
 namespace quillax {
 namespace {
@@ -31,14 +33,26 @@ TEST(LocaleTable, ColumnsAreStoredInTheirCodePages) {
     EXPECT_EQ(simplified.updateShortcutName, platform::Utf16ToGbk(u"在线升级"));
     EXPECT_EQ(simplified.uninstallShortcutName, platform::Utf16ToGbk(u"卸载"));
 
-    const std::string big5Notice = platform::Utf16ToBig5(u"特別提示\n默認快捷鍵 CTRL+ALT+B\n快速啟動Tessaly");
-    ASSERT_EQ(big5Notice.find('?'), std::string::npos) << "every character has its Big5 code";
-    EXPECT_EQ(ClosingNotice(kLocaleTraditional), big5Notice);
+    // The traditional column is stored as Big5 and shown as the system reads text: Big5 where
+    // its code page is Big5, the same characters in GBK everywhere else (always on Linux),
+    // where Big5 bytes would be read as other characters.
+    const bool big5System = platform::AnsiCodePage() == 950;
+    const auto system = [big5System](const std::u16string& text) {
+        return big5System ? platform::Utf16ToBig5(text) : platform::Utf16ToGbk(text);
+    };
+    const std::u16string notice = u"特別提示\n默認快捷鍵 CTRL+ALT+B\n快速啟動Tessaly";
+    ASSERT_EQ(platform::Utf16ToBig5(notice).find('?'), std::string::npos) << "every character has its Big5 code";
+    ASSERT_EQ(platform::Utf16ToGbk(notice).find('?'), std::string::npos) << "and its GBK code";
+    EXPECT_EQ(ClosingNotice(kLocaleTraditional), system(notice));
+    EXPECT_EQ(TraditionalTextForSystem(platform::Utf16ToBig5(notice)), system(notice));
     const LocaleTexts& traditional = LocaleTable(kLocaleTraditional);
-    EXPECT_EQ(traditional.updateShortcutName, platform::Utf16ToBig5(u"在線升級"));
-    EXPECT_EQ(traditional.uninstallShortcutName, platform::Utf16ToBig5(u"卸載"));
+    EXPECT_EQ(traditional.updateShortcutName, system(u"在線升級"));
+    EXPECT_EQ(traditional.uninstallShortcutName, system(u"卸載"));
     EXPECT_EQ(traditional.productName, "Tessaly");
     EXPECT_EQ(traditional.helpBaseName, "corvex");
+    const UninstallWarning& warning = UninstallWarningFor(kLocaleTraditional);
+    EXPECT_EQ(warning.caption, system(u"請慎操作，一切後果自負。"));
+    EXPECT_NE(warning.text.find(system(u"並刪除Tessaly目錄下的一切資料？")), std::string_view::npos);
 }
 
 }  // namespace

@@ -119,27 +119,45 @@ TEST_F(DecisionTest, TheApplyPassInstallsAndRunsTheFollowUpSteps) {
     server_.ServeBody("/files/Envoke.exe.zip", testing::BuildZip({{"Envoke.exe", "new envoke"}}));
     server_.ServeBody("/files/ENVOKE.EXE.zip", testing::BuildZip({{"ENVOKE.EXE", "new envoke"}}));
     server_.ServeBody("/files/corvex.chm.zip", testing::BuildZip({{"corvex.chm", "help"}}));
+    server_.ServeBody("/files/Envoke.zip", testing::BuildZip({{"Envoke", "envoke"}}));
+    server_.ServeBody("/files/Envoke.exe.bak.zip", testing::BuildZip({{"Envoke.exe.bak", "backup"}}));
     WriteManifest(Section("Envoke.exe", "TargetPath=cfg\r\nVersion=Build 2099.01.01 00:00\r\n") +
                   Section("ENVOKE.EXE", "TargetPath=cfg\r\n") + Section("corvex.chm", "") +
-                  Section("Envoke", "") + Section("Envoke.exe.bak", ""));
+                  Section("Envoke", "") + Section("Envoke.exe.bak", "") + Section("Envoke.ex", ""));
     EXPECT_TRUE(Evaluate("Envoke.exe", true));
     EXPECT_EQ(FileBytes(install_ + "cfg\\Envoke.exe"), "new envoke");
     const std::string localPath = install_ + "cfg\\Envoke.exe";
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(updater_text::kLineUpdating) + "Envoke.exe...",
                                                  localPath + updater_text::kLineUpdated}));
+    // The set-up tool starts when the pass has ended, and once.
+    EXPECT_TRUE(started_.empty());
+    updater_->FinishPass();
     ASSERT_EQ(started_.size(), 1u);
     EXPECT_EQ(started_[0].program, localPath);
     EXPECT_EQ(started_[0].arguments, std::vector<std::string>{"-q"});
+    updater_->FinishPass();
+    EXPECT_EQ(started_.size(), 1u);
 
     platform::RemoveFile(install_ + "cfg\\Envoke.exe");
     EXPECT_TRUE(Evaluate("ENVOKE.EXE", true));
+    updater_->FinishPass();
     EXPECT_EQ(started_.size(), 2u);
     // The name is compared over its own length only: a shorter name that starts the same
     // matches, a longer one does not.
     EXPECT_TRUE(Evaluate("Envoke", true));
+    updater_->FinishPass();
     EXPECT_EQ(started_.size(), 3u);
     EXPECT_TRUE(Evaluate("Envoke.exe.bak", true));
+    updater_->FinishPass();
     EXPECT_EQ(started_.size(), 3u);
+    // A set-up tool entry that was not replaced starts nothing; its line says why, and no "done" line
+    // follows.
+    front_.lines.clear();
+    EXPECT_TRUE(Evaluate("Envoke.ex", true));
+    updater_->FinishPass();
+    EXPECT_EQ(started_.size(), 3u);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(updater_text::kLineUpdating) + "Envoke.ex...",
+                                                 "/files/Envoke.ex.zip" + std::string(updater_text::kStatusNotFound)}));
     EXPECT_TRUE(shortcuts_.empty());
 
     locale_ = "00000C04";

@@ -4,6 +4,7 @@
 #include "updater/updater_fixture.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/sha256.h"
 #include "updater/texts.h"
@@ -44,6 +45,7 @@ TEST_F(DownloadTest, TheConnectionKeepsTheHttpRules) {
     callbacks.onRead = [&](std::uint64_t received, const platform::HttpResponseHead& head) {
         reads.push_back(received);
         EXPECT_EQ(head.contentLength.value_or(0), body.size());
+        return true;
     };
     const std::string file = scratch_ / "big.bin";
     const platform::HttpTransfer transfer = connection_->GetToFile("big.bin", file, callbacks);
@@ -132,46 +134,72 @@ TEST_F(DownloadTest, NotFoundRedirectAndMissingLength) {
     EXPECT_GT(front_.pumpCount, pumps);
 }
 
-TEST_F(DownloadTest, ABrokenTransferLeavesTheInstalledFileAndEndsThePass) {
-    ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
+TEST_F(DownloadTest, ABrokenDownloadFailsItsEntryAndThePassGoesOn) {
+    // One rule for every way a body can fail: a reset connection, a body shorter than its
+    // Content-Length, a body that stalls. The entry fails with a list line, its partial file is
+    // removed, the installed file stays, and the next entry is installed.
+    connection_->SetStallTimeout(1000);
     const std::string archive = BuildZip({{"a.txt", Pattern(30000)}});
-    HttpReply broken;
-    broken.body = archive;
-    broken.resetAfter = archive.size() / 2;
-    server_.Serve("/files/a.zip", broken);
-    server_.ServeBody("/files/b.zip", BuildZip({{"b.txt", "bee"}}));
-    WriteManifest("[a.txt]\r\nUpdateFile=/files/a.zip\r\nFileDateTime=2099-01-01 00:00\r\n"
-                  "[b.txt]\r\nUpdateFile=/files/b.zip\r\n");
-
-    EXPECT_TRUE(updater_->RunEntries(true));
-    EXPECT_TRUE(updater_->PassAborted());
-    EXPECT_EQ(FileBytes(install_ + "a.txt"), "installed");
-    ASSERT_EQ(front_.messages.size(), 1u);
-    EXPECT_EQ(front_.messages[0].icon, MessageIcon::Stop);
-    EXPECT_FALSE(front_.messages[0].text.IsEmpty());
-    // The part received stays in the ".upg" file; nothing after the broken entry ran.
-    EXPECT_TRUE(platform::FileExists(UpdateDir() + "a.zip.upg"));
-    EXPECT_FALSE(platform::PathExists(UpdateDir() + "a.zip"));
-    EXPECT_EQ(server_.CountRequests("/files/b.zip"), 0);
-    EXPECT_FALSE(platform::PathExists(install_ + "b.txt"));
-    EXPECT_EQ(Lines(), std::vector<std::string>{std::string(updater_text::kLineUpdating) + "a.txt..."});
-
-    // A body that simply ends before its announced length is broken as well.
-    HttpReply shortBody;
-    shortBody.body = archive;
+    HttpReply reset;
+    reset.body = archive;
+    reset.resetAfter = archive.size() / 2;
+    HttpReply shortBody = reset;
     shortBody.resetAfter = archive.size() - 100;
     shortBody.closeEarly = true;
-    server_.Serve("/files/a.zip", shortBody);
-    EXPECT_FALSE(Download("/files/a.zip"));
-    EXPECT_TRUE(updater_->PassAborted());
-    EXPECT_EQ(FileBytes(install_ + "a.txt"), "installed");
-    EXPECT_EQ(front_.messages.size(), 2u);
+    HttpReply stalled;
+    stalled.body = archive;
+    stalled.chunk = archive.size() / 2;
+    stalled.chunkDelayMs = 2500;  // a pause longer than the stall time
+    const std::string updating = std::string(updater_text::kLineUpdating) + "a.txt...";
+    for (const HttpReply& broken : {reset, shortBody, stalled}) {
+        SCOPED_TRACE(broken.chunkDelayMs > 0 ? "stalled" : broken.closeEarly ? "short" : "reset");
+        front_.lines.clear();
+        front_.messages.clear();
+        ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
+        platform::RemoveFile(install_ + "b.txt");
+        server_.Serve("/files/a.zip", broken);
+        server_.ServeBody("/files/b.zip", BuildZip({{"b.txt", "bee"}}));
+        WriteManifest("[a.txt]\r\nUpdateFile=/files/a.zip\r\nFileDateTime=2099-01-01 00:00\r\n"
+                      "[b.txt]\r\nUpdateFile=/files/b.zip\r\n");
 
-    // The next download of the name starts afresh and succeeds.
+        EXPECT_TRUE(updater_->RunEntries(true));
+        EXPECT_FALSE(updater_->PassCancelled());
+        EXPECT_TRUE(FileBytes(install_ + "a.txt") == "installed");
+        EXPECT_EQ(FileBytes(install_ + "b.txt"), "bee");
+        EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty()) << "no partial file is left";
+        EXPECT_TRUE(front_.messages.empty());
+        const std::vector<std::string> lines = Lines();
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(lines[0], updating);
+        EXPECT_EQ(lines[1].rfind("/files/a.zip" + std::string(updater_text::kLineDownloadFailed), 0), 0u)
+            << lines[1];
+        EXPECT_GT(lines[1].size(), std::string("/files/a.zip").size() + std::strlen(updater_text::kLineDownloadFailed))
+            << "the reason follows";
+        EXPECT_EQ(lines[2], std::string(updater_text::kLineUpdating) + "b.txt...");
+        EXPECT_EQ(lines[3], install_ + "b.txt" + updater_text::kLineUpdated);
+    }
+
+    // A part left over by an earlier transfer is replaced, and the download succeeds.
     server_.ServeBody("/files/a.zip", archive);
+    ASSERT_TRUE(WriteFileBytes(UpdateDir() + "a.zip.upg", "left over"));
     EXPECT_TRUE(Download("/files/a.zip"));
-    EXPECT_EQ(FileBytes(install_ + "a.txt"), Pattern(30000));
+    EXPECT_TRUE(FileBytes(install_ + "a.txt") == Pattern(30000));
     EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty());
+}
+
+TEST_F(DownloadTest, AFullDiskRemovesThePartialDownloadAndSaysSo) {
+    ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
+    server_.ServeBody("/files/a.zip", BuildZip({{"a.txt", Pattern(30000)}}));
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    const bool installed = Download("/files/a.zip");
+    platform::SetWriteFault(platform::WriteFault::None);
+    EXPECT_FALSE(installed);
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(front_.messages[0].text, std::string(updater_text::kMessageWriteFailed) + UpdateDir() + "a.zip" +
+                                           updater_text::kMessageDiskFullEnd);
+    EXPECT_TRUE(platform::ListDirectory(UpdateDir()).empty()) << "the partial download does not keep the disk full";
+    EXPECT_TRUE(FileBytes(install_ + "a.txt") == "installed");
 }
 
 TEST_F(DownloadTest, TheDigestIsCheckedBeforeInstalling) {
@@ -188,7 +216,7 @@ TEST_F(DownloadTest, TheDigestIsCheckedBeforeInstalling) {
     WriteManifest("[c.txt]\r\nUpdateFile=/files/c.zip\r\nSha256=" + wrong +
                   "\r\n[d.txt]\r\nUpdateFile=/files/d.zip\r\n");
     EXPECT_TRUE(updater_->RunEntries(true));
-    EXPECT_FALSE(updater_->PassAborted());
+    EXPECT_FALSE(updater_->PassCancelled());
     EXPECT_FALSE(platform::PathExists(install_ + "c.txt"));
     EXPECT_EQ(FileBytes(install_ + "d.txt"), "dee");
     EXPECT_NE(std::find(front_.lines.begin(), front_.lines.end(),
@@ -219,7 +247,7 @@ TEST_F(DownloadTest, FailuresToConnectOrToWriteAreReported) {
     ASSERT_EQ(front_.messages.size(), 1u);
     EXPECT_EQ(front_.messages[0].icon, MessageIcon::None);
     EXPECT_FALSE(front_.messages[0].text.IsEmpty());
-    EXPECT_FALSE(offline.PassAborted());
+    EXPECT_FALSE(offline.PassCancelled());
 
     // No download directory: the ".upg" file cannot be created.
     server_.ServeBody("/files/x.zip", BuildZip({{"x.txt", "x"}}));

@@ -149,7 +149,7 @@ TEST_F(FlowTest, CheckThenUpdateThenFinish) {
                            updating + "Envoke.exe...", install_ + "cfg\\Envoke.exe" + updated,
                            updating + "corvex.chm...", install_ + "corvex.chm" + updated,
                            updating + "readme.txt...", install_ + "doc\\readme.txt" + updated,
-                           updating + "gone.dat...", install_ + "gone.dat" + updated}));
+                           updating + "gone.dat...", "/files/gone.zip" + std::string(updater_text::kStatusNotFound)}));
     EXPECT_EQ(front_.statusHistory[front_.statusHistory.size() - 2], "/files/gone.zip" + std::string(updater_text::kStatusNotFound));
     EXPECT_EQ(front_.status, updater_text::kStatusPassDone);
     EXPECT_EQ(front_.buttonCaption, updater_text::kCaptionFinish);
@@ -196,18 +196,27 @@ TEST_F(FlowTest, NothingToDoAnErrorPageAndNoServer) {
     EXPECT_FALSE(front_.buttonEnabled);
     EXPECT_EQ(flow->NextStep(), UpdateFlow::Step::Check);
 
-    // A missing manifest: the error page is saved as the copy, has no sections, needs nothing.
-    testing::HttpReply missing;
-    missing.status = 404;
-    missing.reason = "Not Found";
-    missing.body = "<html>not here</html>";
-    server_.Serve("/update.ini", missing);
-    flow = MakeFlow(server_.Port());
-    flow->Initialise();
-    flow->PressDefault();
-    EXPECT_EQ(FileBytes(temp_ + "cvupdate.ini"), "<html>not here</html>");
-    EXPECT_EQ(front_.status, updater_text::kStatusNothingToDo);
-    EXPECT_FALSE(front_.buttonEnabled);
+    // A manifest answered with an error page: the status is told, no copy is kept (not even
+    // the one of the last check), and the button stays for another try.
+    ASSERT_TRUE(platform::FileExists(temp_ + "cvupdate.ini"));
+    for (const int status : {404, 500, 302}) {
+        testing::HttpReply refused;
+        refused.status = status;
+        refused.reason = "Refused";
+        refused.body = "[x.txt]\r\nUpdateFile=/files/x.zip\r\n";  // looks like a manifest, is none
+        server_.Serve("/update.ini", refused);
+        flow = MakeFlow(server_.Port());
+        flow->Initialise();
+        flow->PressDefault();
+        EXPECT_EQ(front_.status, std::string(updater_text::kStatusManifestRefused) + std::to_string(status) +
+                                     updater_text::kStatusManifestRefusedEnd);
+        EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini"));
+        EXPECT_TRUE(front_.buttonEnabled);
+        EXPECT_EQ(flow->NextStep(), UpdateFlow::Step::Check);
+        EXPECT_EQ(server_.CountRequests("/files/x.zip"), 0);
+    }
+    EXPECT_EQ(updater_text::kStatusManifestRefused + std::string("404") + updater_text::kStatusManifestRefusedEnd,
+              "无法获取更新列表（服务器返回 404）！");
 
     // No server: the status says so and the button stays for another try.
     unsigned closedPort = 0;
@@ -224,6 +233,21 @@ TEST_F(FlowTest, NothingToDoAnErrorPageAndNoServer) {
     EXPECT_EQ(flow->NextStep(), UpdateFlow::Step::Check);
 }
 
+TEST_F(FlowTest, AManifestThatFillsTheDiskIsNotKept) {
+    server_.ServeBody("/update.ini", "[new.txt]\r\nUpdateFile=/files/new.zip\r\n");
+    std::unique_ptr<UpdateFlow> flow = MakeFlow(server_.Port());
+    flow->Initialise();
+    platform::SetWriteFault(platform::WriteFault::DuringWrite);
+    flow->PressDefault();
+    platform::SetWriteFault(platform::WriteFault::None);
+    ASSERT_EQ(front_.messages.size(), 1u);
+    EXPECT_EQ(front_.messages[0].text, std::string(updater_text::kMessageWriteFailed) + temp_ + "cvupdate.ini" +
+                                           updater_text::kMessageDiskFullEnd);
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini"));
+    EXPECT_FALSE(front_.buttonEnabled);
+    EXPECT_EQ(server_.CountRequests("/files/new.zip"), 0);
+}
+
 TEST_F(FlowTest, ABrokenManifestTransferLeavesOnlyCancel) {
     testing::HttpReply broken;
     broken.body = std::string(20000, ';');
@@ -237,6 +261,7 @@ TEST_F(FlowTest, ABrokenManifestTransferLeavesOnlyCancel) {
     EXPECT_EQ(front_.status, updater_text::kStatusReadingManifest);
     EXPECT_FALSE(front_.buttonEnabled);
     EXPECT_EQ(Lines(), std::vector<std::string>{"Corvex 2.0"});
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini")) << "no copy of a manifest that did not arrive whole";
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ LoopbackServer::~LoopbackServer() {
     if (thread_.joinable()) {
         thread_.join();
     }
+    for (std::thread& connection : connections_) {
+        connection.join();
+    }
     if (listener_ >= 0) {
         net::Close(listener_);
     }
@@ -69,7 +72,8 @@ void LoopbackServer::Run() {
         }
         const net::Socket connection = net::Accept(listener_);
         if (connection != net::kNoSocket) {
-            Handle(connection);
+            // Each connection on its own thread: a reply that stalls does not hold up the next.
+            connections_.emplace_back([this, connection] { Handle(connection); });
         }
     }
 }

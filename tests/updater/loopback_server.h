@@ -1,6 +1,6 @@
-// A small HTTP server on 127.0.0.1 for the updater's tests, running on its own thread. It
-// answers each request with the reply set for its path (404 for other paths) and closes the
-// connection, as an HTTP/1.0 server does. Replies can leave out Content-Length, announce more
+// A small HTTP server on 127.0.0.1 for the updater's tests, running on its own thread (and each
+// connection on one more). It answers each request with the reply set for its path (404 for
+// other paths) and closes the connection, as an HTTP/1.0 server does. Replies can leave out Content-Length, announce more
 // than they send, send slowly, or break the connection after part of the body.
 #pragma once
 
@@ -65,6 +65,7 @@ private:
     std::map<std::string, HttpReply> replies_;
     std::vector<HttpRequestRecord> requests_;
     std::thread thread_;
+    std::vector<std::thread> connections_;  // only the accepting thread adds to it
 };
 
 }  // namespace quillax::testing

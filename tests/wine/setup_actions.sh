@@ -11,7 +11,12 @@
 #  2. "-q -u": the registration and the registry key are gone;
 #  3. "-uninstall" from the configuration directory, as the uninstall shortcut starts it: the
 #     tool hands the work to a copy in C:\prod; answered No, nothing changes; answered Yes, what
-#     the product owns goes and everything else in C:\prod stays.
+#     the product owns goes and everything else in C:\prod stays;
+#  4. what the tool says (its message boxes, written to a log through QUILLAX_MESSAGE_LOG): an
+#     uninstall whose installation root is the root of drive C:, the profile folder or the
+#     Documents folder is refused and deletes nothing; errata on a read-only module name the
+#     module and leave no .tex file, errata whose old text is nowhere say that nothing needed
+#     correcting; "-u" says what it did.
 #
 # Every run of envoke.exe must end with exit status 0. The questions are answered through
 # QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine runs in the Chinese locale (code
@@ -202,5 +207,73 @@ check "the uninstall keeps other files of the root" test -f "$prod/keep.txt" -a 
 check "the uninstall deletes the start-menu folder" test ! -e "$menu"
 check "the uninstall deletes the desktop shortcut" test ! -e "$desktop/Tessaly.lnk"
 check "the uninstall deletes HKEY_CURRENT_USER\\Software\\quillax" reg_absent 'HKCU\Software\quillax'
+
+# ---- what the tool says: refusals, errata, -u --------------------------------------------------
+
+messages=$work/messages.txt
+# Runs the installation's envoke.exe in its configuration directory (as the uninstall shortcut
+# does) with every question answered Yes and its message boxes logged; prints the log as UTF-8
+# (the boxes hold the program's GBK text).
+envoke_says() {  # envoke_says UNIX_CONFIG_DIR ARGUMENTS...
+  local dir=$1
+  shift
+  cp "$envoke" "$dir/envoke.exe"
+  rm -f "$messages"
+  (cd "$dir" && QUILLAX_MESSAGE_ANSWER=yes QUILLAX_MESSAGE_LOG=$messages run_wine envoke.exe "$@") || true
+  wait_wine
+  iconv -f GBK -t UTF-8 "$messages" 2>/dev/null || true
+}
+contains() { [[ $1 == *"$2"* ]]; }
+refused='卸载已停止，未作任何修改。'
+
+# An installation whose root is the root of drive C: the files beside it are the disk's own.
+mkdir -p "$drive_c/cfg" "$drive_c/midi"
+printf '[bible]\r\nSYSKEY=corpa\r\n' >"$drive_c/cfg/bible.ini"
+printf 'the disk song\n' >"$drive_c/midi/0102.mid"
+printf 'the disk notes\n' >"$drive_c/nmad.txt"
+said=$(envoke_says "$drive_c/cfg" -uninstall)
+check "an installation at the root of drive C: is refused" contains "$said" "$refused"
+check "the refusal names the root" contains "$said" '安装目录 C:\'
+check "the disk's own midi folder stays" equals "$(cat "$drive_c/midi/0102.mid" 2>/dev/null)" 'the disk song'
+check "the disk's own nmad.txt stays" equals "$(cat "$drive_c/nmad.txt" 2>/dev/null)" 'the disk notes'
+check "the refused uninstall keeps its configuration directory" test -f "$drive_c/cfg/bible.ini"
+check "the refused uninstall writes no copy of the tool into the root" test ! -e "$drive_c/Envoke.exe"
+rm -rf "${drive_c:?}/cfg" "${drive_c:?}/midi" "${drive_c:?}/nmad.txt"
+
+# Installations whose root is the profile folder or the Documents folder.
+documents=$(find "$user_dir" -maxdepth 1 \( -iname Documents -o -iname 'My Documents' \) | head -n 1)
+for root in "$user_dir" "${documents:-$user_dir/Documents}"; do
+  mkdir -p "$root/cfg" "$root/update"
+  printf '[bible]\r\nSYSKEY=corpa\r\n' >"$root/cfg/bible.ini"
+  printf 'the user'"'"'s plan\n' >"$root/update/plan.txt"
+  said=$(envoke_says "$root/cfg" -uninstall)
+  check "an installation rooted in $(basename "$root") is refused" contains "$said" "$refused"
+  check "the user's own update folder in $(basename "$root") stays" test -f "$root/update/plan.txt"
+  rm -rf "${root:?}/cfg" "${root:?}/update"
+done
+
+# Errata.
+prod2=$drive_c/prod2
+mkdir -p "$prod2/cfg/sys"
+printf '[bible]\r\nSYSKEY=corpa\r\n' >"$prod2/cfg/bible.ini"
+printf 'first\r\nthe beginnning\r\n' >"$prod2/cfg/sys/corpa.txt"
+printf '[corpa]\r\n2,misspelt,x\r\n' >"$prod2/cfg/correct.txt"
+said=$(envoke_says "$prod2/cfg" -correct)
+check "errata whose old text is nowhere say that nothing needed correcting" \
+  contains "$said" '堪误表中的原文在相关文件中都没有找到'
+printf '[corpa]\r\n2,beginnning,beginning\r\n' >"$prod2/cfg/correct.txt"
+chmod a-w "$prod2/cfg/sys/corpa.txt"
+said=$(envoke_says "$prod2/cfg" -correct)
+chmod u+w "$prod2/cfg/sys/corpa.txt"
+check "errata on a read-only module name it" contains "$said" 'C:\prod2\cfg\sys\corpa.txt'
+check "errata on a read-only module do not claim success" bash -c '! [[ $1 == *已成功的按堪误表修正了相关文件* ]]' _ "$said"
+check "errata on a read-only module leave no corpa.tex" test ! -e "$prod2/cfg/sys/corpa.tex"
+check "the read-only module stays as it was" grep -q 'beginnning' "$prod2/cfg/sys/corpa.txt"
+said=$(envoke_says "$prod2/cfg" -correct)
+check "errata that are applied say so" contains "$said" '已成功的按堪误表修正了相关文件！'
+
+# -u, not quiet: the box says what was done.
+said=$(envoke_says "$prod2/cfg" -u)
+check "-u says what it did" contains "$said" 'Tessaly辅助工具'
 
 finish

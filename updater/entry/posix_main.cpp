@@ -5,9 +5,13 @@
 // Without words the installation is found through the registry store (or the working
 // directory), as the Windows program finds it. --yes answers every question with yes (for
 // scripts); --check lists what needs updating and installs nothing. Without --yes a question
-// that gets no input (a script) is answered no.
+// that gets no input (a script) is answered no. The interrupt key (Ctrl+C, SIGINT) is the
+// dialog's Cancel: the running pass stops at the next read of a download or before the next
+// entry, and the program ends; a second interrupt ends it at once.
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -30,6 +34,19 @@ namespace {
 using namespace quillax;
 
 std::string ToConsole(std::string_view gbk) { return platform::GbkToUtf8(gbk); }
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// The first interrupt asks the pass to stop; the handler then gives way to the default one.
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;  // no restart: an interrupted question gets no answer
+    sigaction(SIGINT, &action, nullptr);
+}
 
 void PrintUsage() {
     std::cout << ToConsole("用法: cvupdate [--yes] [--check] [产品名 版本 版本文件URL]\n"
@@ -100,6 +117,8 @@ int Run(int argc, char** argv) {
     setup.ownDir = workingDir;
     setup.userAgent = GbString(std::string_view(executable).substr(ownDir.size()));
     UpdateFlow flow(front, setup);
+    front.cancelSource = [] { return interrupted != 0; };
+    CatchInterrupt();
     RunConsoleSession(flow, front, options);
     return 0;
 }

@@ -223,8 +223,9 @@ void UpdateDialog::OnDefaultButton(HWND window) {
 
 void UpdateDialog::OnCancel(HWND window) {
     if (running_) {
-        // The pass runs to its end; the dialog closes when it returns.
+        // The pass stops at its next read or entry; the dialog closes when it returns.
         closePending_ = true;
+        front_.RequestCancel();
         ShowWindow(window, SW_HIDE);
         return;
     }

@@ -2,7 +2,8 @@
 // text (1012), list box (1011), progress bar (1002) and default button (1), with message boxes
 // owned by the dialog, the wait cursor during the apply pass and a message pump during
 // downloads. Cancel and the close box end the dialog; pressed while a pass runs they hide it at
-// once and the dialog closes when the pass returns.
+// once and ask the pass to stop (at the next read of a download or before the next entry, never
+// inside an extraction), and the dialog closes when the pass returns.
 #pragma once
 
 #include <windows.h>
@@ -39,8 +40,11 @@ public:
     void ProcessPendingMessages() override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
     bool AskOkCancel(std::string_view text) override;
+    bool CancelRequested() const override { return cancelRequested_; }
 
     bool Busy() const { return busy_; }
+    // Cancel or the close box while a pass runs.
+    void RequestCancel() { cancelRequested_ = true; }
 
 private:
     HWND Control(int id) const;
@@ -50,6 +54,7 @@ private:
     GbString caption_;
     bool enabled_ = true;
     bool busy_ = false;
+    bool cancelRequested_ = false;
     HCURSOR savedCursor_ = nullptr;
 };
 

@@ -4,17 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/posix/posix_test_support.h"
 #include "platform/temp_dir.h"
 
 namespace quillax {
 namespace {
 
-std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
+using testing::SystemForm;
 
 TEST(RemoveTree, RemovesLinksButNeverWhatTheyPointAt) {
     testing::TempDir dir;

@@ -7,17 +7,12 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/posix/posix_test_support.h"
 #include "platform/program_location.h"
 
 namespace quillax::testsupport {
 
-// A program path in the system's form ("\" becomes "/").
-inline std::string SystemForm(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
+using testing::SystemForm;
 
 // Text as one word of the shell.
 inline std::string Quoted(const std::string& text) {
@@ -33,13 +28,15 @@ struct ProgramRun {
     std::string output;
 };
 
-// Runs envoke (built beside this test program) in directory, with the environment assignments
-// given ("NAME=value ..." or empty) and each argument as one argument of the program; standard
-// input is empty.
-inline ProgramRun RunEnvokeProgram(const std::string& directory, const std::string& environment,
-                                   std::initializer_list<std::string> arguments) {
+// The envoke program built beside this test program.
+inline std::string BuiltEnvoke() { return platform::ProgramDirectory() + "\\envoke"; }
+
+// Runs `program` in directory, with the environment assignments given ("NAME=value ..." or
+// empty) and each argument as one argument of the program; standard input is empty.
+inline ProgramRun RunProgramIn(const std::string& directory, const std::string& environment,
+                               const std::string& program, std::initializer_list<std::string> arguments) {
     std::string command = "cd " + Quoted(SystemForm(directory)) + " && " + environment + " " +
-                          Quoted(SystemForm(platform::ProgramDirectory()) + "/envoke");
+                          Quoted(SystemForm(program));
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
@@ -57,6 +54,12 @@ inline ProgramRun RunEnvokeProgram(const std::string& directory, const std::stri
     const int status = ::pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the built envoke as RunProgramIn does.
+inline ProgramRun RunEnvokeProgram(const std::string& directory, const std::string& environment,
+                                   std::initializer_list<std::string> arguments) {
+    return RunProgramIn(directory, environment, BuiltEnvoke(), arguments);
 }
 
 }  // namespace quillax::testsupport

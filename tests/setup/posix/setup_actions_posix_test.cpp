@@ -18,6 +18,7 @@
 #include "platform/program_location.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "setup/bible_import.h"
 #include "setup/environment_install.h"
 #include "setup/fonts.h"
 #include "setup/locale_table.h"
@@ -35,37 +36,14 @@ using testsupport::CurrentDirectoryGuard;
 using testsupport::ProgramRun;
 using testsupport::Quoted;
 using testsupport::RunEnvokeProgram;
+using testsupport::RunProgramIn;
 using testsupport::SystemForm;
 using testsupport::TempDirectory;
 using testsupport::TempInstallation;
 
 std::string Utf8(std::string_view gbk) { return platform::GbkToUtf8(gbk); }
 
-// Sets an environment variable for the life of the object and restores it afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using testing::ScopedVariable;
 
 void SetLocale(const char* value) {
     ASSERT_TRUE(platform::WriteRegistryString(RegistryRoot::CurrentUser, "Control Panel\\International", "Locale", value));
@@ -155,12 +133,22 @@ TEST_F(RegistrationTest, ClearRegistrationRemovesTheClassAndTheProductKey) {
     ClearRegistration(clearing);
     EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
     EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax"));
-    EXPECT_EQ(clearing.messageText, "");
+    // What was done is said, never an empty box.
+    EXPECT_EQ(clearing.messageText, kRegistrationClearedMessage);
+    ClearRegistration(clearing);
+    EXPECT_EQ(clearing.messageText, kNothingRegisteredMessage);
+
+    // A registration the tool cannot undo (its library is gone) is not reported as undone.
+    RegisterComponent(session);
+    ASSERT_TRUE(platform::RemoveFile(install_.Config() + "quillax.dll"));
+    ClearRegistration(clearing);
+    EXPECT_EQ(clearing.messageText, GbString(kUnregistrationFailedMessage) + "3）。");
+    EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax"));
 }
 
 TEST(RegsvrTool, ReportsLikeRegsvr32) {
     TempDirectory dir;
-    const std::string tool = platform::RegistrationToolPath("");
+    const std::string tool = platform::RegistrationToolPath("", "");
     ASSERT_TRUE(platform::FileExists(tool)) << tool;
     EXPECT_EQ(platform::StartProgram(tool, {}, true).exitCode, 1);
     EXPECT_EQ(platform::StartProgram(tool, {"/s", dir.Path() + "absent.dll"}, true).exitCode, 3);
@@ -250,7 +238,7 @@ protected:
     std::string Run(const char* answer) {
         const ScopedVariable variable("QUILLAX_MESSAGE_ANSWER", answer);
         ::testing::internal::CaptureStdout();
-        Uninstall(session_, folders_);
+        Uninstall(session_, folders_, ProtectedPlaces::OfPlatform());
         return ::testing::internal::GetCapturedStdout();
     }
 
@@ -422,6 +410,78 @@ TEST(EnvokeActions, UninstallFromTheConfigurationDirectoryHandsOffToACopy) {
     EXPECT_FALSE(platform::PathExists(install.Root() + "update"));
     EXPECT_FALSE(platform::PathExists(install.Root() + "Envoke.exe"));
     EXPECT_EQ(platform::ReadWholeFile(install.Root() + "keep.txt"), "keep");
+}
+
+// ---- the Linux stand-ins of a real installation ----------------------------------------------
+
+// An installation laid out the way a Linux installation keeps its programs: envoke and the
+// registration tool in the configuration directory (where the Windows build keeps envoke.exe).
+class LinuxInstallationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::CopyProgramFile(testsupport::BuiltEnvoke(), install_.Config() + "envoke"));
+        ASSERT_TRUE(platform::CopyProgramFile(platform::ProgramDirectory() + "\\regsvr", install_.Config() + "regsvr"));
+        ASSERT_TRUE(platform::CopyProgramFile(QUILLAX_FAKE_COMPONENT, install_.Config() + "quillax.dll"));
+        log_ = logDir_.Path() + "calls.log";
+    }
+    void TearDown() override {
+        platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, "quillax.qlx");
+        platform::DeleteRegistryTree(RegistryRoot::ClassesRoot, "CLSID");
+        platform::DeleteRegistryTree(RegistryRoot::CurrentUser, "Control Panel");
+    }
+    // Runs the installation's own envoke from its configuration directory.
+    ProgramRun Envoke(const std::string& environment, std::initializer_list<std::string> arguments) {
+        return RunProgramIn(install_.Config(), "QUILLAX_FAKE_COMPONENT_LOG=" + Quoted(SystemForm(log_)) + " " + environment,
+                            install_.Config() + "envoke", arguments);
+    }
+
+    TempInstallation install_;
+    TempDirectory logDir_;
+    std::string log_;
+};
+
+TEST_F(LinuxInstallationTest, TheUninstallCopyInTheRootUnregistersTheComponent) {
+    const std::string library = SystemForm(install_.Config() + "quillax.dll");
+    SetupSession session = SessionOf(install_);
+    RegisterComponent(session);
+    ASSERT_TRUE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
+
+    // The uninstall shortcut's command: the copy in the root finds the registration tool in the
+    // configuration directory, not beside itself.
+    const ProgramRun run = Envoke("QUILLAX_MESSAGE_ANSWER=yes LANG=C", {"-uninstall"});
+    EXPECT_NE(run.output.find(Utf8(kUninstallDoneMessage)), std::string::npos) << run.output;
+    EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::ClassesRoot, "quillax.qlx"));
+    EXPECT_EQ(platform::ReadWholeFile(log_).value_or(""), "unregister " + library + "\n");
+    EXPECT_FALSE(platform::PathExists(install_.Config()));
+}
+
+TEST_F(LinuxInstallationTest, TraditionalChineseShortcutsAndNoticeAreReadable) {
+    // No locale in the registry: LANG decides, here a traditional Chinese one.
+    platform::DeleteRegistryTree(RegistryRoot::CurrentUser, "Control Panel");
+    const ProgramRun run = Envoke("LANG=zh_TW.UTF-8", {});
+    EXPECT_EQ(run.output, "[Orvane]\n" + platform::Utf16ToUtf8(u"特別提示\n默認快捷鍵 CTRL+ALT+B\n快速啟動Tessaly") + "\n");
+
+    const std::string programs = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+    const std::string update = platform::Utf16ToGbk(u"在線升級");
+    const std::string uninstall = platform::Utf16ToGbk(u"卸載");
+    const std::string entry = platform::ReadWholeFile(programs + "\\Tessaly\\" + uninstall + ".desktop").value_or("");
+    EXPECT_NE(entry.find("Name=" + platform::Utf16ToUtf8(u"卸載") + "\n"), std::string::npos) << entry;
+    // The shortcut starts the installation's own program, which is there.
+    EXPECT_NE(entry.find("Exec=\"" + SystemForm(install_.Config()) + "envoke\" \"-uninstall\"\n"), std::string::npos)
+        << entry;
+    EXPECT_TRUE(platform::ReadShellLink(programs + "\\Tessaly\\" + update + ".lnk").has_value());
+    testsupport::RemoveTree(programs + "\\Tessaly");
+}
+
+TEST(EnvokeActions, ImportFindsTheFileWhereTheUserStartedTheTool) {
+    TempInstallation install;
+    TempDirectory caller;
+    ASSERT_TRUE(platform::WriteWholeFile(caller.Path() + "web.txt", "gen\t1\t1\t1\tIn the beginning\n"));
+    // The installation is found through the registry; the file lies where the user is.
+    ASSERT_TRUE(platform::WriteRegistryString(RegistryRoot::CurrentUser, "Software\\quillax", "", install.Config()));
+    const ProgramRun run = RunEnvokeProgram(caller.Path(), "", {"-import", "web.txt"});
+    EXPECT_EQ(run.output, "[Orvane]\n" + Utf8(kImportDoneMessage) + "\n");
+    EXPECT_EQ(install.Read("usr\\web.txt"), "01001:=\n$1In the beginning\r\n");
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 // relaunches a copy of itself from the installation, checks, asks, installs and finishes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "platform/code_page.h"
 #include "platform/process.h"
@@ -150,6 +156,70 @@ TEST_F(CvupdateProgramTest, ChecksOnlyOrStopsWhenTheQuestionGetsNoAnswer) {
     ASSERT_TRUE(WriteFileBytes(scratch_ / "yes.txt", "y\n"));
     output = RunFromUpdateDirectory("", Shell(scratch_ / "yes.txt"));
     EXPECT_EQ(FileBytes(install_ + "news.txt"), "good news") << output;
+}
+
+TEST_F(CvupdateProgramTest, CtrlCCancelsTheUpdateLikeTheDialogsCancel) {
+    ASSERT_TRUE(WriteFileBytes(install_ + "b.txt", "installed b"));
+    server_.ServeBody("/update.ini", "[a.txt]\r\nUpdateFile=/files/a.zip\r\n"
+                                     "[b.txt]\r\nUpdateFile=/files/b.zip\r\nFileDateTime=2099-01-01 00:00\r\n"
+                                     "[c.txt]\r\nUpdateFile=/files/c.zip\r\n");
+    server_.ServeBody("/files/a.zip", BuildZip({{"a.txt", "new a"}}));
+    testing::HttpReply slow;
+    slow.body = BuildZip({{"b.txt", std::string(100000, 'b')}});
+    slow.chunk = 1000;
+    slow.chunkDelayMs = 50;  // five seconds in all
+    server_.Serve("/files/b.zip", slow);
+    server_.ServeBody("/files/c.zip", BuildZip({{"c.txt", "new c"}}));
+
+    // cvupdate --yes in the installation, its output in a file.
+    const std::string output = scratch_ / "output.txt";
+    std::string outputFile = output;
+    for (char& c : outputFile) {
+        c = c == '\\' ? '/' : c;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::string program = BuiltProgram();
+    std::string yes = "--yes";
+    char* argv[] = {program.data(), yes.data(), nullptr};
+    const std::string tmpdir = "TMPDIR=" + temp_;
+    const std::string registry = std::string("QUILLAX_REGISTRY=") + std::getenv("QUILLAX_REGISTRY");
+    std::string environment[] = {tmpdir, registry, "PATH=/usr/bin:/bin"};
+    char* envp[] = {environment[0].data(), environment[1].data(), environment[2].data(), nullptr};
+    pid_t pid = 0;
+    {
+        testing::WorkingDirectoryScope inInstallation(install_);
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp), 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The user presses Ctrl+C while b.txt is downloading.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (server_.CountRequests("/files/b.zip") == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string printed = FileBytes(output);
+    ASSERT_TRUE(WIFEXITED(status)) << "the program ends by itself, not by the signal\n" << printed;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(printed.find("* " + Utf8(updater_text::kStatusCancelled)), std::string::npos) << printed;
+    EXPECT_EQ(FileBytes(install_ + "a.txt"), "new a");
+    EXPECT_EQ(FileBytes(install_ + "b.txt"), "installed b");
+    EXPECT_FALSE(platform::PathExists(install_ + "c.txt"));
+    EXPECT_EQ(server_.CountRequests("/files/c.zip"), 0);
+    // Only the program copy of the update folder is there: no partial download.
+    const std::vector<platform::DirectoryEntry> downloads = platform::ListDirectory(install_ + "update");
+    ASSERT_EQ(downloads.size(), 1u);
+    EXPECT_EQ(downloads[0].name, "cvupdate");
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini"));
 }
 
 TEST_F(CvupdateProgramTest, ThreeWordsNeedAnHttpUrl) {
