@@ -32,6 +32,9 @@ public:
     void Send(const Json& message) override {
         if (open) sent.push_back(message);
     }
+    void SendBinary(std::string bytes) override {
+        if (open) binary.push_back(std::move(bytes));
+    }
     std::optional<Json> Ask(Json request, std::chrono::milliseconds) override {
         asked.push_back(request);
         if (!open || !answer) return std::nullopt;
@@ -41,6 +44,7 @@ public:
 
     bool open = true;
     std::vector<Json> sent;
+    std::vector<std::string> binary;
     std::vector<Json> asked;
     std::function<std::optional<Json>(const Json&)> answer;
 };
