@@ -35,7 +35,7 @@ const resultFrame = $("result");
 
 // What tests and the status line look at.
 const devhost = window.devhost = {
-  ready: false, connected: false, fixCount: 0, calls: 0,
+  ready: false, connected: false, fixCount: 0, calls: 0, keysHandled: 0,
   lastOverAt: 0, popupShownAt: 0, popupHiddenAt: 0, version: "", place: null,
 };
 
@@ -58,7 +58,12 @@ const connection = new Connection({
   sound: (message) => song.receive(message),
   state: (text, offline) => {
     devhost.connected = !offline;
-    if (offline) devhost.ready = false;
+    if (offline) {
+      // The control behind the popup and the song is gone with the connection.
+      devhost.ready = false;
+      popup.hide();
+      song.silence();
+    }
     $("connection").textContent = text;
     $("status").classList.toggle("offline", offline);
     $("offline").hidden = !offline || !connection.everOpen;
@@ -311,7 +316,8 @@ function forwardKey(event) {
   else if (event.key.length === 1) code = event.key.charCodeAt(0);
   if (!code) return;
   if ("+-*/ ".includes(event.key) || code === 10) event.preventDefault();
-  call("pF10", {}, snapshot(event, element, code), element, { quiet: true });
+  call("pF10", {}, snapshot(event, element, code), element, { quiet: true })
+    .then(() => { devhost.keysHandled++; });
 }
 
 // A link reached with the keyboard gets its popup as if the mouse rested on it, and loses it

@@ -85,6 +85,13 @@ export class SongPlayer {
     source.start(at);
   }
 
+  // Whatever plays stops (the connection to the server is gone).
+  silence() {
+    this.stopSound();
+    this.song = null;
+    this.updateHint();
+  }
+
   stopSound() {
     for (const source of this.sources) {
       try { source.stop(); } catch (e) { /* not started yet */ }

@@ -1,23 +1,15 @@
 // Browser tests of the development host: the host page in headless Chromium, the engine behind
 // it in quillax-devhost. run.sh starts the server and passes its address in DEVHOST_URL.
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 import assert from "node:assert/strict";
 import { writeFileSync } from "node:fs";
 import path from "node:path";
 import {
-  ARTIFACTS, content, hover as hoverIn, launchBrowser, newHost as newHostIn, openHost, result,
+  ARTIFACTS, content, hover as hoverIn, browserForTests, newHost as newHostIn, openHost, result,
   setting, shot, waitTitle,
 } from "./helpers.mjs";
 
-let browser;
-
-before(async () => {
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-});
+const browser = browserForTests();
 
 const newHost = (hash) => newHostIn(browser, hash);
 const hover = (page, frame, selector) => hoverIn(frame, selector);
@@ -278,10 +270,13 @@ test("the blank stops auto-scroll after a hover popup", async () => {
     const moving = await scrolled();
     await frame.waitForFunction((y) => window.scrollY > y, moving, { timeout: 3000 });
 
+    // Once the key's call has come back, every step the engine made before it has arrived
+    // (the page handles the engine's messages in order): the page must stand still from here.
+    const keys = await page.evaluate(() => window.devhost.keysHandled);
     await page.keyboard.press(" ");
-    await page.waitForTimeout(300);  // a step already on its way may still arrive
+    await page.waitForFunction((n) => window.devhost.keysHandled > n, keys);
     const stopped = await scrolled();
-    await page.waitForTimeout(1000);
+    await page.waitForTimeout(1000);  // five steps' time
     assert.equal(await scrolled(), stopped, "the page stands still");
   } finally {
     await page.evaluate((value) => window.devhost.call("getcfg", { name: "SCROLLSPEED=" + value }), speed);

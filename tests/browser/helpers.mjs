@@ -1,5 +1,6 @@
 // What the browser tests share: the server run.sh started (DEVHOST_URL), the browser, a fresh
 // tab of the host page, the page's frames, screenshots, and the settings of the installation.
+import { after, before } from "node:test";
 import { mkdirSync } from "node:fs";
 import path from "node:path";
 import { chromium } from "playwright-core";
@@ -10,12 +11,21 @@ const CHROMIUM = process.env.CHROMIUM || "/usr/bin/chromium";
 if (!BASE) throw new Error("DEVHOST_URL is not set (run tests/browser/run.sh BUILD_DIR)");
 mkdirSync(ARTIFACTS, { recursive: true });
 
-export function launchBrowser() {
-  return chromium.launch({
-    executablePath: CHROMIUM,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+// The browser of a test file: launched before its first test and closed after its last. The
+// object stands for it (only newContext is needed).
+export function browserForTests() {
+  let browser = null;
+  before(async () => {
+    browser = await chromium.launch({
+      executablePath: CHROMIUM,
+      args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+        "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+    });
   });
+  after(async () => {
+    await browser?.close();
+  });
+  return { newContext: (options) => browser.newContext(options) };
 }
 
 // A tab of the host page at base (the server's address) + hash, once the page has opened its

@@ -2,24 +2,16 @@
 // buttons, a server that restarts, narrow windows, the day's study pages, simplified and
 // traditional characters, settings, popups inside popups, the wheel song, and the smaller
 // things. Each test is a reader's steps; screenshots go to build/browser-artifacts/reader-*.
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { once } from "node:events";
 import {
-  content, hover, launchBrowser, newHost, openHost, popupText, result, setSetting, setting, shot,
+  content, hover, browserForTests, newHost, openHost, popupText, result, setSetting, setting, shot,
   waitPopupHidden, waitPopupShown, waitReady, waitTitle,
 } from "./helpers.mjs";
 
-let browser;
-
-before(async () => {
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-});
+const browser = browserForTests();
 
 const SMALL = { width: 800, height: 600 };
 // The study material of the sample: plan days 1-6 of the six-day plan. 2000-02-17 is plan

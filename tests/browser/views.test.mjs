@@ -2,22 +2,14 @@
 // verse popup and a pinned one, the word search, the reading calendar with its wheel, a day's
 // study notes, the settings, the about page and a chapter in traditional characters. The
 // screenshots go to build/browser-artifacts/views/<width>x<height>-<view>.png.
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 import assert from "node:assert/strict";
 import {
-  content, hover, launchBrowser, newHost, result, setSetting, shot, waitPopupHidden, waitPopupShown,
+  content, hover, browserForTests, newHost, result, setSetting, shot, waitPopupHidden, waitPopupShown,
   waitTitle,
 } from "./helpers.mjs";
 
-let browser;
-
-before(async () => {
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-});
+const browser = browserForTests();
 
 const SIZES = [{ width: 800, height: 600 }, { width: 1920, height: 1080 }];
 
