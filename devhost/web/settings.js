@@ -20,7 +20,7 @@ const COLOR_NAMES = ["经文弹出", "日程弹出", "粗体注释", "下划线�
 const COLOR = /^#[0-9a-f]{6}$/i;
 
 // The reason a value cannot be saved, or "" when it can.
-export function valueProblem(setting, text) {
+function valueProblem(setting, text) {
   const value = text.trim();
   const pattern = setting.integer ? /^\d+$/ : /^\d+(\.\d+)?$/;
   const range = `${setting.min} 到 ${setting.max}`;
