@@ -1,8 +1,13 @@
 #include "devhost/server/browser_host.h"
 
 #include <utility>
+#include <vector>
 
+#include "devhost/server/study_days.h"
+#include "engine/pages/calendar.h"
+#include "engine/pages/study_pages.h"
 #include "platform/code_page.h"
+#include "textlib/conversions.h"
 
 namespace quillax::devhost {
 
@@ -138,6 +143,7 @@ std::u16string BrowserWindow::BodyInnerHtml() { return HasDocument() ? body_ : s
 bool BrowserWindow::SetBodyInnerHtml(const std::u16string& html) {
     if (!HasDocument()) return false;
     body_ = html;
+    ++bodyWrites_;
     return Post({{"op", "body"}, {"html", Utf8Of(session_->ToPageText(html))}});
 }
 
@@ -206,7 +212,11 @@ void BrowserPopup::Create(bool picture) {
     Post({{"op", "popupCreate"}, {"picture", picture}});
 }
 
-void BrowserPopup::Hide() { Post({{"op", "popupHide"}}); }
+void BrowserPopup::Hide() {
+    // A hidden panel is under no pointer; the page says so again when the pointer enters it.
+    pointerInside_ = false;
+    Post({{"op", "popupHide"}});
+}
 
 void BrowserPopup::Show() { Post({{"op", "popupShow"}}); }
 
@@ -259,8 +269,9 @@ int BrowserPopup::ClientHeight() {
 // ---- PageSession ------------------------------------------------------------------------------
 
 PageSession::PageSession(RenderState& state, std::shared_ptr<PageChannel> channel,
-                         std::u16string configDir)
-    : state_(state), channel_(std::move(channel)), configDir_(std::move(configDir)) {
+                         std::u16string configDir, const StudyDays* studyDays)
+    : state_(state), channel_(std::move(channel)), configDir_(std::move(configDir)),
+      studyDays_(studyDays) {
     configDirSlashed_ = configDir_;
     for (char16_t& c : configDirSlashed_) {
         if (c == u'\\') c = u'/';
@@ -322,8 +333,18 @@ void PageSession::Handle(const Json& message) {
         // Window messages of the popup panel.
         if (popup_ == nullptr) return;
         const std::string& what = popupMessage.get_ref<const std::string&>();
-        if (what == "frameEnter") popup_->OnNonClientMouseMove();
+        if (what == "frameEnter") {
+            popup_->Panel().SetPointerInside(true);
+            popup_->OnNonClientMouseMove();
+        }
+        if (what == "frameLeave") popup_->Panel().SetPointerInside(false);
         if (what == "close") popup_->OnClose();
+        return;
+    }
+    const Json& query = Member(message, "query");
+    if (query.is_string()) {
+        channel_->Send({{"done", IntOf(Member(message, "seq"))},
+                        {"value", Query(query.get_ref<const std::string&>(), Member(message, "args"))}});
         return;
     }
     const Json& method = Member(message, "call");
@@ -332,13 +353,100 @@ void PageSession::Handle(const Json& message) {
     const Json& width = Member(message, "maxCharWidth");
     if (width.is_number()) maxCharWidth_ = IntOf(width);
     ReadEvent(Member(message, "ev"));
+    // The engine leaves a page that is asked for again as it stands, by the key it wrote last;
+    // when another tab had the engine since, that page is not this tab's.
+    if (state_.host.pageWindow != main_.get()) state_.host.currentKey.Empty();
+    const int bodyWrites = main_->BodyWrites();
+    const HistoryEntry entryBefore = CurrentEntry();
+    const int useGbkBefore = state_.useGbk;
     currentSession = this;
     Json reply = Call(method.get_ref<const std::string&>(), Member(message, "args"));
     currentSession = nullptr;
     reply["done"] = callSeq_;
     reply["cancelled"] = event_.cancelled;
+    if (state_.useGbk != useGbkBefore) ShowInCharactersNow(*result_);
+    // A new body, or the same page at another position (a verse of the chapter shown).
+    const HistoryEntry entryAfter = CurrentEntry();
+    if (main_->BodyWrites() != bodyWrites || entryAfter.key != entryBefore.key ||
+        entryAfter.position != entryBefore.position) {
+        Json place = Place();
+        if (!place.is_null()) reply["place"] = std::move(place);
+    }
     event_ = EventSnapshot();
     channel_->Send(reply);
+}
+
+void PageSession::ShowInCharactersNow(BrowserWindow& window) {
+    const std::u16string body = window.BodyInnerHtml();
+    if (body.empty()) return;
+    // Read as traditional text, either kind of characters comes back simplified.
+    ConversionOptions read = state_.Conversions();
+    read.useGbk = true;
+    GbString text = FromWide(body, read);
+    window.SetBodyInnerHtml(ToWide(text, state_.Conversions()));
+}
+
+HistoryEntry PageSession::CurrentEntry() const {
+    const HistoryList* list = state_.events.history.Find(main_.get());
+    return list != nullptr ? list->Current() : HistoryEntry();
+}
+
+Json PageSession::Place() const {
+    const ConversionOptions plain;
+    const auto text = [&](const GbString& gbk) {
+        GbString copy = gbk;
+        return Utf8Of(ToWide(copy, plain));
+    };
+    const HostState& host = state_.host;
+    if (IsCalendarPage(state_, FromWide(main_->BodyInnerHtml(), state_.Conversions()))) {
+        return {{"calendar", text(host.calendarDate.text)}, {"daily", host.planMode != 0}};
+    }
+    const HistoryEntry entry = CurrentEntry();
+    if (entry.key.empty()) return nullptr;
+    if (entry.position == "PGW") {
+        return {{"day", text(GbString(entry.key))},
+                {"date", text(host.calendarDate.text)},
+                {"daily", host.planMode != 0}};
+    }
+    return {{"key", text(GbString(entry.key))}, {"position", text(GbString(entry.position))}};
+}
+
+Json PageSession::Query(const std::string& what, const Json& args) const {
+    if (what != "days" || studyDays_ == nullptr) return nullptr;
+    const std::string dateText = Member(args, "date").is_string() ? Member(args, "date").get<std::string>() : "";
+    Date date;
+    if (dateText.size() == 10) {
+        date.Parse(dateText);
+    } else {
+        date.SetToday();
+    }
+    const bool daily = IntOf(Member(args, "daily")) != 0;
+    const auto describe = [](const StudyDay& day) {
+        GbString dayText = day.date.text;
+        return Json{{"date", dayText.str()}, {"planDay", day.planDay}, {"weekday", day.date.weekday}};
+    };
+    const StudyDay day = studyDays_->Of(date, daily);
+    Json answer = describe(day);
+    answer["daily"] = daily;
+    answer["wheel"] = day.has[kStudyWheel];
+    answer["notes"] = day.has[kStudyNotes];
+    answer["outline"] = day.has[kStudyOutline];
+    answer["devotional"] = day.has[kStudyDevotional];
+    answer["pages"] = {{"notes", DayPageKey(kStudyNotes, day.planDay)},
+                       {"outline", DayPageKey(kStudyOutline, day.planDay)},
+                       {"devotional", DayPageKey(kStudyDevotional, day.planDay)}};
+    std::vector<StudyDay> after;
+    std::vector<StudyDay> before;
+    studyDays_->Around(date, daily, kStudyDaysListed, after, before);
+    answer["after"] = Json::array();
+    for (const StudyDay& near : after) answer["after"].push_back(describe(near));
+    answer["before"] = Json::array();
+    for (const StudyDay& near : before) answer["before"].push_back(describe(near));
+    // What the engine's day pages say of a day without material.
+    GbString none;
+    SayWhenNoEntry(state_, none);
+    answer["none"] = Utf8Of(ToWide(none, state_.Conversions()));
+    return answer;
 }
 
 Json PageSession::Call(const std::string& method, const Json& args) {

@@ -81,6 +81,8 @@ public:
     // The session ended: every operation from now on acts on nothing.
     void Detach() { session_ = nullptr; }
     void SetUrl(std::u16string url) { url_ = std::move(url); }
+    // How many bodies the engine has written into this window.
+    int BodyWrites() const { return bodyWrites_; }
 
 private:
     bool Post(Json message);
@@ -92,6 +94,7 @@ private:
     std::u16string body_;
     std::u16string styleHref_ = u"bible.css";
     std::u16string url_;
+    int bodyWrites_ = 0;
 };
 
 // The popup panel of the page, with its own document (an iframe): the PopupSurface that the
@@ -116,9 +119,12 @@ public:
     void SetStyle(std::uint32_t style) override;
     int ClientHeight() override;
     PopupRect WindowRect() override { return windowRect_; }
-    bool HasMouseCapture() override { return false; }
+    // The panel holds the mouse while the pointer is over it: a pinned popup stays while the
+    // reader moves over its links and notes.
+    bool HasMouseCapture() override { return pointerInside_; }
 
     void Detach() { session_ = nullptr; }
+    void SetPointerInside(bool inside) { pointerInside_ = inside; }
 
     // A text popup: popup, border, vertical scroll bar, system menu.
     static constexpr std::uint32_t kTextStyle = 0x80A80000;
@@ -133,6 +139,7 @@ private:
 
     PageSession* session_;
     bool created_ = false;
+    bool pointerInside_ = false;
     std::uint32_t style_ = kTextStyle;
     PopupRect windowRect_;
 };
@@ -143,15 +150,28 @@ public:
     BrowserPopupWindow(RenderState& engine, std::shared_ptr<BrowserPopup> panel)
         : PopupWindow(engine, *panel, *panel), panel_(std::move(panel)) {}
 
+    BrowserPopup& Panel() { return *panel_; }
+
 private:
     std::shared_ptr<BrowserPopup> panel_;
 };
 
+class StudyDays;
+
 // One page connection: its windows, popup panel and control. Created and destroyed on the
 // engine thread.
+//
+// Besides the calls of the control's methods the page sends:
+//  - {"popup": "frameEnter" | "frameLeave" | "close"}: the pointer enters or leaves the popup
+//    panel (entering pins a shown popup), or the panel's close button;
+//  - {"query": "days", "seq", "args": {"date", "daily"}}: the study material of a date and the
+//    dates around it that have some (answered as calls are, the answer in "value").
+// The answer of a call that wrote a new body into the reading window carries "place": what
+// the window shows now, for the page's address and history (see Place).
 class PageSession {
 public:
-    PageSession(RenderState& state, std::shared_ptr<PageChannel> channel, std::u16string configDir);
+    PageSession(RenderState& state, std::shared_ptr<PageChannel> channel, std::u16string configDir,
+                const StudyDays* studyDays = nullptr);
     ~PageSession();
     PageSession(const PageSession&) = delete;
     PageSession& operator=(const PageSession&) = delete;
@@ -161,6 +181,16 @@ public:
     void Handle(const Json& message);
 
     PageChannel& Channel() { return *channel_; }
+    std::shared_ptr<PageChannel> SharedChannel() const { return channel_; }
+    // Whether popup is this page's popup window.
+    bool OwnsPopup(const PopupSurface* popup) const { return popup != nullptr && popup == popup_; }
+    // What the reading window shows:
+    //  - {"calendar": "yyyy-mm-dd", "daily": bool} for the reading calendar;
+    //  - {"day": "1" | other, "date", "daily"} for a day page opened by GetWheel;
+    //  - {"key", "position"} for any other page (as the window's history holds it);
+    //  - null when the window shows no page the engine could open again.
+    // Texts are the engine's own (simplified) ones, whatever the characters shown.
+    Json Place() const;
     EventSnapshot& Event() { return event_; }
     const EventSnapshot& Event() const { return event_; }
     int CallSeq() const { return callSeq_; }
@@ -173,12 +203,19 @@ public:
 
 private:
     Json Call(const std::string& method, const Json& args);
+    Json Query(const std::string& what, const Json& args) const;
+    // Writes the body of window again in the characters now shown (the engine's switch of
+    // characters rewrites the reading window only; the result pane follows it here).
+    void ShowInCharactersNow(BrowserWindow& window);
+    // The entry of the reading window's history that is current (blank before the first).
+    HistoryEntry CurrentEntry() const;
     void ReadEvent(const Json& ev);
 
     RenderState& state_;
     std::shared_ptr<PageChannel> channel_;
     std::u16string configDir_;
     std::u16string configDirSlashed_;
+    const StudyDays* studyDays_;
     std::shared_ptr<BrowserWindow> main_;
     std::shared_ptr<BrowserWindow> result_;
     std::unique_ptr<Cqlx> control_;

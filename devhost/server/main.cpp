@@ -21,6 +21,8 @@
 #include <boost/asio/signal_set.hpp>
 
 #include "devhost/server/browser_host.h"
+#include "devhost/server/song_stream.h"
+#include "devhost/server/study_days.h"
 #include "devhost/server/web_server.h"
 #include "engine/config/configuration.h"
 #include "engine/host/engine_loop.h"
@@ -203,12 +205,26 @@ int Run(int argc, char** argv) {
     GbString dirText = state.installDir;
     const std::u16string wideConfigDir = ToWide(dirText, ConversionOptions{});
 
+    const StudyDays studyDays(state);
+
     // Sessions live on the engine thread; the server thread only posts to it.
     std::map<int, std::unique_ptr<PageSession>> sessions;
+    // The wheel song plays in the tab whose wheel popup is being shown.
+    SongStream song;
+    if (!song.Available()) {
+        std::fprintf(stderr, "quillax-devhost: the wheel song is not played: %s\n",
+                     song.Problem().c_str());
+    }
+    song.Attach(state, [&]() -> std::shared_ptr<PageChannel> {
+        for (const auto& [page, session] : sessions) {
+            if (session->OwnsPopup(state.host.popupWindow)) return session->SharedChannel();
+        }
+        return nullptr;
+    });
     PageHandlers handlers;
     handlers.opened = [&](int page, std::shared_ptr<PageChannel> channel) {
         loop.Post([&, page, channel] {
-            sessions[page] = std::make_unique<PageSession>(state, channel, wideConfigDir);
+            sessions[page] = std::make_unique<PageSession>(state, channel, wideConfigDir, &studyDays);
         });
     };
     handlers.message = [&](int page, Json message) {
@@ -217,7 +233,14 @@ int Run(int argc, char** argv) {
             if (it != sessions.end()) it->second->Handle(message);
         });
     };
-    handlers.closed = [&](int page) { loop.Post([&, page] { sessions.erase(page); }); };
+    handlers.closed = [&](int page) {
+        loop.Post([&, page] {
+            const auto it = sessions.find(page);
+            if (it == sessions.end()) return;
+            song.Forget(it->second->SharedChannel().get());
+            sessions.erase(it);
+        });
+    };
 
     WebServer server(options.webDir, configDir, handlers);
     std::string error;
@@ -240,6 +263,9 @@ int Run(int argc, char** argv) {
     std::thread signalThread([&] { signals.run(); });
     std::thread serverThread([&] { server.Run(); });
     loop.Run();
+    song.Stop();
+    state.host.playWheelSong = nullptr;
+    state.events.stopWheelSong = nullptr;
     sessions.clear();
     state.events.timers = nullptr;
     state.host.pageWindow = nullptr;

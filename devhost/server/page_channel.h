@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
@@ -20,6 +21,8 @@ public:
     virtual ~PageChannel() = default;
     // Queues a message for the page; dropped when the page is gone.
     virtual void Send(const Json& message) = 0;
+    // Queues a binary message (the wheel song's sound); in order with the others.
+    virtual void SendBinary(std::string bytes) = 0;
     // Sends request (the channel adds its "req" number) and waits for the answer's "value".
     // Empty at once when the page is gone, or after the time-out.
     virtual std::optional<Json> Ask(Json request, std::chrono::milliseconds timeout) = 0;

@@ -147,14 +147,10 @@ public:
     }
 
     void Send(const Json& message) override {
-        if (!Open()) return;
-        auto text = std::make_shared<std::string>(
-            message.dump(-1, ' ', false, Json::error_handler_t::replace));
-        asio::post(ws_.get_executor(), [self = shared_from_this(), text] {
-            self->queue_.push_back(text);
-            if (self->queue_.size() == 1) self->Write();
-        });
+        Queue(message.dump(-1, ' ', false, Json::error_handler_t::replace), false);
     }
+
+    void SendBinary(std::string bytes) override { Queue(std::move(bytes), true); }
 
     std::optional<Json> Ask(Json request, std::chrono::milliseconds timeout) override {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -190,6 +186,16 @@ private:
         });
     }
 
+    // Messages leave one after the other, on the server thread, in the order they were queued.
+    void Queue(std::string bytes, bool binary) {
+        if (!Open()) return;
+        auto message = std::make_shared<Outgoing>(Outgoing{std::move(bytes), binary});
+        asio::post(ws_.get_executor(), [self = shared_from_this(), message] {
+            self->queue_.push_back(message);
+            if (self->queue_.size() == 1) self->Write();
+        });
+    }
+
     void Received(const std::string& text) {
         Json message = Json::parse(text, nullptr, false);
         if (!message.is_object()) return;
@@ -208,8 +214,8 @@ private:
     }
 
     void Write() {
-        ws_.text(true);
-        ws_.async_write(asio::buffer(*queue_.front()),
+        ws_.binary(queue_.front()->binary);
+        ws_.async_write(asio::buffer(queue_.front()->bytes),
                         [self = shared_from_this()](beast::error_code error, std::size_t) {
                             self->queue_.pop_front();
                             if (error) {
@@ -232,9 +238,14 @@ private:
         if (opened_ && handlers_.closed) handlers_.closed(page_);
     }
 
+    struct Outgoing {
+        std::string bytes;
+        bool binary = false;
+    };
+
     websocket::stream<beast::tcp_stream> ws_;
     beast::flat_buffer buffer_;
-    std::deque<std::shared_ptr<std::string>> queue_;
+    std::deque<std::shared_ptr<Outgoing>> queue_;
     int page_;
     const PageHandlers& handlers_;
     bool opened_ = false;

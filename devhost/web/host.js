@@ -1,159 +1,216 @@
 // The development host page: creates one engine control for this page (through the server's
 // WebSocket), forwards the mouse and key events of its documents to it and carries out what
 // the engine does to the page. The engine runs in the server; this script only answers the
-// reads that need the browser (scroll positions, heights, anchor offsets, the pointer).
+// reads that need the browser (scroll positions, heights, anchor offsets, the pointer), keeps
+// the address in step with the page (place.js), and plays the wheel song (song.js).
 "use strict";
+
+import { Connection } from "./connection.js";
+import {
+  anchorChain, elementOf, frameOffset, inInput, linkOf, loaded, measureCharWidth, rectInPage, snapshot,
+} from "./dom.js";
+import { FIRST_PLACE, PlaceHistory, chapterOf, samePlace } from "./place.js";
+import { PopupPanel } from "./popup_panel.js";
+import { ReadingPlan, SONG_MARK } from "./reading_plan.js";
+import { SettingsPanel } from "./settings.js";
+import { SongPlayer } from "./song.js";
 
 // Chapter counts of the 66 books, for the chapter chooser.
 const CHAPTERS = [50, 40, 27, 36, 34, 24, 21, 4, 31, 24, 22, 25, 29, 36, 10, 13, 10, 42, 150,
   31, 12, 8, 66, 52, 5, 48, 12, 14, 3, 9, 1, 4, 7, 3, 3, 3, 2, 14, 4, 28, 16, 24, 21, 28, 16,
   16, 13, 6, 6, 4, 4, 5, 3, 6, 4, 3, 1, 13, 5, 5, 3, 5, 1, 1, 1, 22];
-// Tags whose inner text and HTML the engine may read (the elements that can get a popup).
-const ACTIVE_TAGS = new Set(["A", "U", "B", "S", "SUP"]);
-// Settings offered in the settings panel (read and written through getcfg).
-const SETTINGS = [
-  ["OPENDELAYTIME=", "弹出延迟 (ms)"], ["CLOSEDELAYTIME=", "关闭延迟 (ms)"],
-  ["READMODEL=", "阅读版式"], ["EXTENDNOTE=", "注释级别 (0-3)"], ["SCROLLSPEED=", "滚动间隔 (ms)"],
-  ["MAXSEARCH=", "查找上限"], ["TUPER=", "图片比例"], ["MAXWINDOWWIDTH=", "弹出窗宽度比例"]];
-const COLOR_NAMES = ["经文弹出", "日程弹出", "粗体注释", "下划线注释", "资料弹出", "章节页面"];
+// Vocabulary items (CMPSTR) the page uses: the wheel popup's tip word ends item 9; item 79
+// names the language link.
+const WORD_TIP_TITLE = 9;
+const WORD_LANGUAGE_LINK = 79;
+// The caption of the host's window, which the engine puts before the page's name.
+const CAPTION = "quillax-devhost";
+// How long a notice stays, ms.
+const NOTICE_MS = 6000;
+const NOT_DONE = "未能完成：与服务器的连接已断开，正在重新连接。请稍后再试。";
 
 const $ = (id) => document.getElementById(id);
 const contentFrame = $("content");
 const resultFrame = $("result");
-const popupBox = $("popup");
-const popupFrame = $("popupFrame");
 
 // What tests and the status line look at.
 const devhost = window.devhost = {
-  ready: false, connected: false, fixCount: 0, calls: 0,
-  lastOverAt: 0, popupShownAt: 0, popupHiddenAt: 0, version: "",
+  ready: false, connected: false, fixCount: 0, calls: 0, keysHandled: 0,
+  lastOverAt: 0, popupShownAt: 0, popupHiddenAt: 0, version: "", place: null,
 };
 
-let socket = null;
-let nextSeq = 0;
-const pending = new Map();   // call seq -> {resolve, element}
+const places = new PlaceHistory();
+const song = new SongPlayer($("songHint"));
+devhost.song = song;
 let pointer = { x: 0, y: 0 };
-let messageChain = Promise.resolve();
+let vocabulary = [];
+let restoring = false;            // the page being opened restores a place
+let scrollBeforeBody = null;      // scroll position of the page a new body replaced
+let topOnNextBody = false;        // the page being opened starts at its top
+let focusedLink = null;           // a link that has the keyboard focus and its popup
+let attached = false;
+let opening = true;               // the first connection opens the addressed place
+const sourceElements = new Map(); // call seq -> the element whose text the engine may set
 
-// ---- the connection ------------------------------------------------------------------------
-
-function connect() {
-  socket = new WebSocket(`ws://${location.host}/ws`);
-  socket.onopen = start;
-  socket.onmessage = (event) => {
-    let message;
-    try { message = JSON.parse(event.data); } catch (e) { return; }
-    // Messages are handled strictly one after the other, in the order they came.
-    messageChain = messageChain.then(() => handle(message)).catch((e) => console.error(e));
-  };
-  socket.onclose = () => {
-    devhost.connected = false;
-    $("connection").textContent = "已断开";
-    for (const waiting of pending.values()) waiting.resolve({ result: -1, cancelled: false });
-    pending.clear();
-  };
-}
-
-// Calls a method of the control; resolves with {result, cancelled, value}.
-function call(method, args = {}, ev = null, element = null) {
-  if (!socket || socket.readyState !== WebSocket.OPEN) {
-    return Promise.resolve({ result: -1, cancelled: false });
-  }
-  const seq = ++nextSeq;
-  devhost.calls++;
-  return new Promise((resolve) => {
-    pending.set(seq, { resolve, element });
-    socket.send(JSON.stringify({ call: method, seq, args, ev, maxCharWidth: devhost.maxCharWidth }));
-  });
-}
-
-function send(message) {
-  if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
-}
-
-// ---- documents -----------------------------------------------------------------------------
-
-function docOf(win) {
-  const frame = win === "result" ? resultFrame : contentFrame;
-  return frame.contentDocument;
-}
-function frameOf(win) { return win === "result" ? resultFrame : contentFrame; }
-function popupDoc() { return popupFrame.contentDocument; }
-
-function loaded(frame) {
-  return new Promise((resolve) => {
-    const doc = frame.contentDocument;
-    if (doc && doc.readyState === "complete" && doc.body && doc.location.href !== "about:blank") {
-      resolve();
-    } else {
-      frame.addEventListener("load", () => resolve(), { once: true });
+const connection = new Connection({
+  opened: () => start(),
+  message: (message) => handle(message),
+  sound: (message) => song.receive(message),
+  state: (text, offline) => {
+    devhost.connected = !offline;
+    if (offline) {
+      // The control behind the popup and the song is gone with the connection.
+      devhost.ready = false;
+      popup.hide();
+      song.silence();
     }
-  });
+    $("connection").textContent = text;
+    $("status").classList.toggle("offline", offline);
+    $("offline").hidden = !offline || !connection.everOpen;
+  },
+});
+
+// ---- calls -------------------------------------------------------------------------------------
+
+// Calls a method of the control. A reader's action (quiet unset) that cannot reach the engine
+// is reported; a call that changed the page brings the address up to date.
+async function call(method, args = {}, ev = null, element = null, { quiet = false } = {}) {
+  const promise = connection.call(method, args, ev, { maxCharWidth: devhost.maxCharWidth });
+  const seq = connection.nextSeq;
+  if (element) sourceElements.set(seq, element);
+  const reply = await promise;
+  sourceElements.delete(seq);
+  devhost.calls = connection.calls;
+  if (reply.failed) {
+    if (!quiet) notice(NOT_DONE);
+    return reply;
+  }
+  if (reply.place) placeShown(reply.place);
+  return reply;
 }
 
-// The widest character of the page's font, as the engine sizes its popups by it.
-function measureCharWidth(doc) {
-  const span = doc.createElement("span");
-  span.textContent = "国";
-  span.style.position = "absolute";
-  span.style.visibility = "hidden";
-  doc.body.appendChild(span);
-  const width = Math.round(span.getBoundingClientRect().width);
-  span.remove();
-  return width || 16;
+function notice(text = NOT_DONE) {
+  const box = $("notice");
+  box.textContent = text;
+  box.hidden = false;
+  clearTimeout(notice.timer);
+  notice.timer = setTimeout(() => { box.hidden = true; }, NOTICE_MS);
+}
+
+// ---- places: the page shown, the address and the browser's history ------------------------------
+
+// The reading window shows place (the engine's answer to a call).
+function placeShown(place) {
+  places.shown(place, { restoring, scrollLeft: scrollBeforeBody });
+  scrollBeforeBody = null;
+  devhost.place = place;
+  const chapter = chapterOf(place);
+  if (chapter) {
+    $("book").value = String(chapter.book);
+    fillChapters();
+    if (chapter.chapter > 0) $("chapter").value = String(chapter.chapter);
+  }
+  if (place.calendar !== undefined) plan.calendarShown(place);
+  titlePage(place);
+}
+
+// The engine titles the window for chapters only; other pages are titled by their own first
+// line (so the title shows the page's characters, simplified or traditional).
+function titlePage(place) {
+  const chapter = chapterOf(place);
+  if (chapter && chapter.chapter > 0) return;
+  const doc = contentFrame.contentDocument;
+  const today = doc.querySelector("a.today");
+  let name = "";
+  if (place.calendar !== undefined && today) {
+    name = today.innerText;
+  } else {
+    const bar = doc.querySelector(".linkctrl");
+    const barText = bar ? bar.innerText.trim() : null;
+    const lines = doc.body.innerText.split("\n").map((line) => line.trim()).filter(Boolean);
+    name = lines.find((line) => line !== barText) || "";
+  }
+  document.title = CAPTION + " - " + name.replace(/\s+/g, " ").slice(0, 40);
+}
+
+// Opens a place: by its key, or the calendar of its date (a day page after it). restore:
+// the place is an entry of the history being shown again (no new entry). rebuild: the
+// engine builds the page afresh (after a change of characters or settings). top: the page
+// opens at its top; scroll: where the page stands afterwards.
+async function openPlace(place, { restore = false, rebuild = false, top = false, scroll = null } = {}) {
+  restoring = restore;
+  topOnNextBody = top;
+  let reply;
+  try {
+    if (rebuild) await call("init", initArgs(), null, null, { quiet: true });
+    if (place.key !== undefined) {
+      reply = await call("openchahtm", { key: place.key, noLink: 0, position: place.position || "" });
+    } else {
+      const date = place.calendar !== undefined ? place.calendar : place.date;
+      reply = await call("GetWheel", { wd: "H" + (place.daily ? "+" : "") + date });
+      if (place.day !== undefined && !reply.failed) reply = await call("GetWheel", { wd: place.day });
+    }
+  } finally {
+    restoring = false;
+  }
+  // The page shown already is only scrolled.
+  if (topOnNextBody && !reply.failed) contentFrame.contentWindow.scrollTo(0, 0);
+  topOnNextBody = false;
+  if (scroll !== null && !reply.failed) contentFrame.contentWindow.scrollTo(0, scroll);
+  return reply;
+}
+
+// The page shown, built again as it stands (characters, layout and colours as now set).
+async function refreshPage() {
+  if (!places.current) return;
+  await openPlace(places.current, { restore: true, rebuild: true, scroll: contentFrame.contentWindow.scrollY });
+}
+
+window.addEventListener("popstate", () => {
+  const place = places.addressed();
+  if (!place) return;
+  if (samePlace(place, places.current)) {
+    const scroll = places.savedScroll();
+    if (scroll !== null) contentFrame.contentWindow.scrollTo(0, scroll);
+    return;
+  }
+  openPlace(place, { restore: true, scroll: places.savedScroll() });
+});
+
+// The scroll position of the page shown is kept in its history entry (at most every 300 ms
+// while it moves; a new page saves the one being left at once).
+function trackScroll() {
+  let last = 0;
+  let timer = 0;
+  const save = () => {
+    last = performance.now();
+    timer = 0;
+    places.scrolled(contentFrame.contentWindow.scrollY);
+  };
+  contentFrame.contentWindow.addEventListener("scroll", () => {
+    if (timer) return;
+    const wait = 300 - (performance.now() - last);
+    if (wait <= 0) save(); else timer = setTimeout(save, wait);
+  });
+  window.addEventListener("popstate", () => { clearTimeout(timer); timer = 0; }, true);
 }
 
 // ---- what the engine does to the page --------------------------------------------------------
 
-function anchorChain(doc, name) {
-  let anchor = null;
-  for (const a of doc.anchors) {
-    if (a.name === name) { anchor = a; break; }
-  }
-  if (!anchor) return [];
-  const chain = [];
-  for (let el = anchor; el; el = el.offsetParent) {
-    chain.push({ tag: el.tagName, top: el.offsetTop });
-    if (el === doc.body) break;
-  }
-  return chain;
-}
+function docOf(win) { return (win === "result" ? resultFrame : contentFrame).contentDocument; }
+function frameOf(win) { return win === "result" ? resultFrame : contentFrame; }
 
 function runIn(win, code) {
   try { win.eval(code); } catch (e) { console.warn("script:", e); }
 }
 
-function showPopup() {
-  popupBox.hidden = false;
-  devhost.popupShownAt = performance.now();
-}
-
-function hidePopup() {
-  if (!popupBox.hidden) devhost.popupHiddenAt = performance.now();
-  popupBox.hidden = true;
-}
-
-function chooseColor(rgb) {
-  return new Promise((resolve) => {
-    $("colorValue").value = "#" + (rgb & 0xFFFFFF).toString(16).padStart(6, "0");
-    $("colorDialog").hidden = false;
-    const done = (value) => {
-      $("colorDialog").hidden = true;
-      $("colorOk").onclick = $("colorCancel").onclick = null;
-      resolve(value);
-    };
-    $("colorOk").onclick = () => done(parseInt($("colorValue").value.slice(1), 16));
-    $("colorCancel").onclick = () => done(null);
-  });
+// The reading calendar's date link shows the wheel popup: like the page's own wheel control,
+// leaving it stops the song when the popup hides.
+function markSongLinks(doc) {
+  for (const link of doc.querySelectorAll("a.today")) link.dataset.engineTitle = link.title + " " + SONG_MARK;
 }
 
 async function handle(message) {
-  if (message.done !== undefined) {
-    const waiting = pending.get(message.done);
-    pending.delete(message.done);
-    if (waiting) waiting.resolve(message);
-    return;
-  }
   const doc = message.win ? docOf(message.win) : null;
   const win = message.win ? frameOf(message.win).contentWindow : null;
   let value = null;
@@ -166,7 +223,15 @@ async function handle(message) {
       break;
     }
     case "bgColor": doc.bgColor = message.color; break;
-    case "body": doc.body.innerHTML = message.html; break;
+    case "body":
+      if (message.win === "main") scrollBeforeBody = win.scrollY;
+      doc.body.innerHTML = message.html;
+      markSongLinks(doc);
+      if (message.win === "main" && topOnNextBody) {
+        topOnNextBody = false;
+        win.scrollTo(0, 0);
+      }
+      break;
     case "bodyHeight": value = win.innerHeight; break;
     case "scrollTop": value = Math.round(doc.body.scrollTop); break;
     case "setScrollTop": doc.body.scrollTop = message.value; break;
@@ -181,79 +246,36 @@ async function handle(message) {
     case "caption": document.title = message.text; break;
     case "cursor": value = { x: Math.round(pointer.x), y: Math.round(pointer.y) }; break;
     case "sourceText": {
-      const waiting = pending.get(message.seq);
-      if (waiting && waiting.element) waiting.element.innerText = message.text;
+      const element = sourceElements.get(message.seq);
+      if (element) element.innerText = message.text;
       break;
     }
-    case "chooseColor": value = await chooseColor(message.rgb); break;
-    // the popup
-    case "popupCreate": popupBox.classList.toggle("picture", !!message.picture); break;
-    case "popupShow": showPopup(); break;
-    case "popupHide": hidePopup(); popupBox.classList.remove("pinned"); break;
-    case "popupMove":
-      popupBox.style.left = message.left + "px";
-      popupBox.style.top = message.top + "px";
-      popupBox.style.width = Math.max(message.width, 0) + "px";
-      popupBox.style.height = Math.max(message.height, 0) + "px";
+    case "chooseColor": value = await settings.chooseColor(message.rgb); break;
+    default:
+      if (message.op && message.op.startsWith("popup")) value = popup.handle(message);
       break;
-    case "popupCaption": popupBox.classList.toggle("pinned", !!message.caption); break;
-    case "popupCharset": break;
-    case "popupBody": popupDoc().body.innerHTML = message.html; break;
-    case "popupBgColor": popupDoc().bgColor = message.color; break;
-    case "popupMeasure": {
-      // A hidden panel keeps its layout (it is only invisible), so it measures as shown.
-      const body = popupDoc().body;
-      body.scrollTop = 0;
-      value = body.scrollHeight;
-      break;
-    }
-    case "popupScrollTo": popupFrame.contentWindow.scrollTo(message.x, message.y); break;
-    case "popupScript": runIn(popupFrame.contentWindow, message.code); break;
-    default: break;
   }
-  if (message.req !== undefined) send({ reply: message.req, value });
+  if (message.req !== undefined) connection.send({ reply: message.req, value });
 }
 
 // ---- events forwarded to the engine ------------------------------------------------------------
 
-function snapshot(event, element, keyCode = 0) {
-  const ev = {
-    keyCode, altKey: event.altKey, ctrlKey: event.ctrlKey, shiftKey: event.shiftKey,
-    button: event.button === 2 ? 2 : 0, screenWidth: window.innerWidth, screenHeight: window.innerHeight,
-    src: null,
-  };
-  if (element) {
-    const active = ACTIVE_TAGS.has(element.tagName);
-    ev.src = {
-      tagName: element.tagName, id: element.id, title: element.title || "",
-      outerHTML: element.outerHTML,
-      innerText: active ? element.innerText : "", innerHTML: active ? element.innerHTML : "",
-    };
-  }
-  return ev;
+function trackPointer(frame, event) {
+  const box = frameOffset(frame);
+  pointer = { x: box.left + event.clientX, y: box.top + event.clientY };
 }
 
-function elementOf(event) {
-  let node = event.target;
-  while (node && node.nodeType !== 1) node = node.parentNode;
-  return node;
+// The element whose popup the engine is asked for.
+function hovered(element, frame) {
+  devhost.lastOverAt = performance.now();
+  popup.hoverRect = rectInPage(element, frame);
 }
 
-function linkOf(element) {
-  for (let el = element; el; el = el.parentElement) if (el.tagName === "A") return el;
-  return null;
-}
-
-function trackPointer(frame) {
-  return (event) => {
-    const box = frame ? frame.getBoundingClientRect() : { left: 0, top: 0 };
-    pointer = { x: box.left + event.clientX, y: box.top + event.clientY };
-  };
-}
-
-function inInput(element) {
-  return element && (element.tagName === "INPUT" || element.tagName === "SELECT" ||
-                     element.tagName === "TEXTAREA");
+// Whether a click on this link toggles simplified and traditional characters.
+function isLanguageLink(link) {
+  const href = (link.getAttribute("href") || "").split("/").pop().toLowerCase();
+  const name = (vocabulary[WORD_LANGUAGE_LINK] || "fanjian").toLowerCase();
+  return href !== "" && name.startsWith(href);
 }
 
 // A click on an engine page or on the host's own links. Links never navigate the page by
@@ -263,21 +285,24 @@ async function forwardClick(event) {
   if (!element || inInput(element) || element.tagName === "BUTTON") return;
   const link = linkOf(element);
   if (link) event.preventDefault();
-  trackPointer(event.view === window ? null : event.view.frameElement)(event);
-  const reply = await call("MouseClick", {}, snapshot(event, element), element);
-  if (link && !reply.cancelled && reply.result === 0) {
+  trackPointer(event.view === window ? null : event.view.frameElement, event);
+  const reply = await call("MouseClick", {}, snapshot(event, element), element, { quiet: !link });
+  if (reply.failed) return;
+  if (link && isLanguageLink(link)) {
+    await languageChanged();
+  } else if (link && !reply.cancelled && reply.result === 0) {
     const href = link.getAttribute("href") || "";
     if (/^(https?:|mailto:)/i.test(href) || /\.html?$/i.test(href)) window.open(link.href, "_blank");
   }
 }
 
-function forwardHover(method) {
+function forwardHover(method, frame) {
   return (event) => {
     const element = elementOf(event);
     if (!element) return;
-    trackPointer(event.view === window ? null : event.view.frameElement)(event);
-    if (method === "MouseOver") devhost.lastOverAt = performance.now();
-    call(method, {}, snapshot(event, element), element);
+    trackPointer(frame, event);
+    if (method === "MouseOver") hovered(element, frame);
+    call(method, {}, snapshot(event, element), element, { quiet: true });
   };
 }
 
@@ -291,25 +316,60 @@ function forwardKey(event) {
   else if (event.key.length === 1) code = event.key.charCodeAt(0);
   if (!code) return;
   if ("+-*/ ".includes(event.key) || code === 10) event.preventDefault();
-  call("pF10", {}, snapshot(event, element, code), element);
+  call("pF10", {}, snapshot(event, element, code), element, { quiet: true })
+    .then(() => { devhost.keysHandled++; });
+}
+
+// A link reached with the keyboard gets its popup as if the mouse rested on it, and loses it
+// as the focus moves on.
+function forwardFocus(frame) {
+  return (event) => {
+    const link = elementOf(event);
+    if (event.type === "focusout") {
+      if (!link || link !== focusedLink) return;
+      focusedLink = null;
+      call("MouseOut", {}, snapshot(event, link), link, { quiet: true });
+      return;
+    }
+    if (!link || link.tagName !== "A" || !link.matches(":focus-visible")) return;
+    focusedLink = link;
+    const rect = rectInPage(link, frame);
+    pointer = { x: rect.left + 4, y: rect.bottom - 4 };
+    hovered(link, frame);
+    call("MouseOver", {}, snapshot(event, link), link, { quiet: true });
+  };
+}
+
+// The reader's first click or key lets the page make sound.
+function listenForInteraction(target) {
+  const interact = (event) => { if (event.isTrusted) song.interact(); };
+  target.addEventListener("pointerdown", interact, true);
+  target.addEventListener("keydown", interact, true);
 }
 
 function attachDocument(frame) {
   const doc = frame.contentDocument;
-  doc.addEventListener("mouseover", forwardHover("MouseOver"));
-  doc.addEventListener("mouseout", forwardHover("MouseOut"));
-  doc.addEventListener("mousemove", trackPointer(frame));
+  doc.addEventListener("mouseover", forwardHover("MouseOver", frame));
+  doc.addEventListener("mouseout", forwardHover("MouseOut", frame));
+  doc.addEventListener("mousemove", (event) => trackPointer(frame, event));
   doc.addEventListener("click", forwardClick);
   doc.addEventListener("keydown", forwardKey);
+  doc.addEventListener("focusin", forwardFocus(frame));
+  doc.addEventListener("focusout", forwardFocus(frame));
+  listenForInteraction(doc);
 }
 
 // ---- the host page's own controls ------------------------------------------------------------
 
-// Run by the engine after each navigation by click: follows the title into the choosers.
+// Run by the engine after each navigation by click.
 window.fix = function fix() {
   devhost.fixCount++;
-  syncChoosers();
 };
+
+function initArgs() {
+  return { url: contentFrame.contentDocument.URL, resultUrl: resultFrame.contentDocument.URL,
+    title: CAPTION };
+}
 
 function chapterKey(book, chapter) {
   return String(book).padStart(2, "0") + String(chapter).padStart(3, "0");
@@ -318,113 +378,123 @@ function chapterKey(book, chapter) {
 function fillChapters() {
   const book = Number($("book").value) || 1;
   const select = $("chapter");
+  const chosen = select.value;
+  if (select.options.length === CHAPTERS[book - 1] && select.dataset.book === String(book)) return;
   select.innerHTML = "";
+  select.dataset.book = String(book);
   for (let c = 1; c <= CHAPTERS[book - 1]; c++) select.add(new Option(String(c), String(c)));
+  select.value = Number(chosen) >= 1 && Number(chosen) <= CHAPTERS[book - 1] ? chosen : "1";
 }
 
-function syncChoosers() {
-  const names = [...$("book").options].map((o) => o.text);
-  const title = document.title;
-  const book = names.findIndex((name) => name && title.includes(" - " + name + " "));
-  if (book < 0) return;
-  $("book").value = String(book + 1);
+// The book names as the engine gives them: in traditional characters while they are shown.
+async function loadBookNames() {
+  const names = await call("getcfg", { name: "CCNAME=" }, null, null, { quiet: true });
+  const list = (names.value || "").split(",");
+  const select = $("book");
+  const chosen = select.value || "1";
+  for (let b = 1; b <= 66; b++) {
+    const text = list[b - 1] || String(b);
+    if (select.options.length < b) select.add(new Option(text, String(b)));
+    else select.options[b - 1].text = text;
+  }
+  select.value = chosen;
   fillChapters();
-  const match = title.slice(title.indexOf(names[book]) + names[book].length).match(/(\d+)/);
-  if (match) $("chapter").value = match[1];
 }
 
-async function openPage(key, position = "") {
-  await call("openchahtm", { key, noLink: 0, position });
+async function loadVocabulary() {
+  const reply = await call("getcfg", { name: "CMPSTR=" }, null, null, { quiet: true });
+  vocabulary = (reply.value || "").split(",");
 }
 
-async function loadSettings() {
-  const table = $("settingsTable");
-  table.innerHTML = "";
-  for (const [key, label] of SETTINGS) {
-    const reply = await call("getcfg", { name: key });
-    if (reply.value === undefined) continue;
-    const row = table.insertRow();
-    row.insertCell().textContent = label;
-    const input = document.createElement("input");
-    input.value = reply.value;
-    input.size = 8;
-    input.dataset.key = key;
-    input.onchange = () => call("getcfg", { name: key + input.value });
-    row.insertCell().appendChild(input);
-  }
-  const colors = $("colorTable");
-  colors.innerHTML = "";
-  for (let n = 0; n < COLOR_NAMES.length; n++) {
-    const reply = await call("getcfg", { name: "CSSBGCOLOR=" + n });
-    const row = colors.insertRow();
-    row.insertCell().textContent = COLOR_NAMES[n];
-    const input = document.createElement("input");
-    input.type = "color";
-    input.dataset.index = String(n);
-    if (/^#[0-9a-f]{6}$/i.test(reply.value || "")) input.value = reply.value.toLowerCase();
-    input.onchange = () => call("getcfg", { name: "CSSBGCOLOR=" + n + input.value.toUpperCase() });
-    row.insertCell().appendChild(input);
-    // The engine's own colour dialog: a two-character value opens it.
-    const choose = document.createElement("button");
-    choose.textContent = "…";
-    choose.title = "颜色对话框";
-    choose.onclick = async () => {
-      const chosen = await call("getcfg", { name: "CSSBGCOLOR=" + n + "c" });
-      if (/^#[0-9a-f]{6}$/i.test(chosen.value || "")) input.value = chosen.value.toLowerCase();
-    };
-    row.insertCell().appendChild(choose);
-  }
+// The characters shown: the language link offers the other way back.
+async function loadLanguage() {
+  const reply = await call("getcfg", { name: "USEGBK=" }, null, null, { quiet: true });
+  const traditional = String(reply.value || "").startsWith("1");
+  $("language").textContent = traditional ? "简体" : "繁体";
+  devhost.traditional = traditional;
+}
+
+// After a switch of characters everything the engine wrote follows: the page (built again,
+// with its links and title) and the book names; the server rewrites the result pane.
+async function languageChanged() {
+  await loadLanguage();
+  await loadVocabulary();
+  await loadBookNames();
+  await refreshPage();
+}
+
+async function search() {
+  const word = $("word").value.trim();
+  if (word) await call("SearchWord", { word, noFind: $("exclude").value.trim(), extend: 1 });
 }
 
 function wireToolbar() {
   for (const link of document.querySelectorAll("#toolbar a")) link.addEventListener("click", forwardClick);
   $("book").onchange = fillChapters;
-  $("go").onclick = () => openPage(chapterKey($("book").value, $("chapter").value));
-  const search = () => {
-    const word = $("word").value.trim();
-    if (word) call("SearchWord", { word, noFind: $("exclude").value.trim(), extend: 1 });
-  };
+  // A chapter chosen here opens at its top.
+  $("go").onclick = () =>
+    openPlace({ key: chapterKey($("book").value, $("chapter").value), position: "" }, { top: true });
   $("search").onclick = search;
   $("word").addEventListener("keydown", (e) => { if (e.key === "Enter") search(); });
-  $("date").valueAsDate = new Date();
-  $("calendar").onclick = () =>
-    call("GetWheel", { wd: "H" + ($("daily").checked ? "+" : "") + $("date").value });
-  $("settingsButton").onclick = async () => { await loadSettings(); $("settings").hidden = false; };
-  $("settingsClose").onclick = () => { $("settings").hidden = true; };
-  $("about").onclick = () => openPage("0000000");
-  popupBox.addEventListener("mouseenter", () => send({ popup: "frameEnter" }));
-  $("popupClose").onclick = () => send({ popup: "close" });
+  plan.wheel.addEventListener("mouseover", forwardHover("MouseOver", null));
+  plan.wheel.addEventListener("mouseout", forwardHover("MouseOut", null));
+  $("about").onclick = () => openPlace({ key: "0000000", position: "" }, { top: true });
+  $("popupClose").onclick = () => connection.send({ popup: "close" });
   document.addEventListener("keydown", forwardKey);
-  document.addEventListener("mousemove", trackPointer(null));
+  document.addEventListener("mousemove", (event) => trackPointer(null, event));
+  listenForInteraction(document);
 }
 
+const popup = new PopupPanel($("popup"), $("popupFrame"), {
+  call, devhost, hovered,
+  send: (message) => connection.send(message),
+  pointer: trackPointer,
+});
+const plan = new ReadingPlan({
+  devhost, notice, openPlace,
+  query: (name, args) => connection.query(name, args),
+  tipWord: () => (vocabulary[WORD_TIP_TITLE] || "").slice(-2),
+});
+const settings = new SettingsPanel((method, args) => call(method, args), () => refreshPage());
+
+// ---- start and restart ------------------------------------------------------------------------
+
+// Runs on every connection: a new control for this page, then the page it showed (or, the
+// first time, the page the address names).
 async function start() {
-  devhost.connected = true;
-  $("connection").textContent = "已连接";
-  await Promise.all([loaded(contentFrame), loaded(resultFrame), loaded(popupFrame)]);
+  const frames = [contentFrame, resultFrame, $("popupFrame")];
+  await Promise.all(frames.map(loaded));
+  if (!attached) {
+    attached = true;
+    attachDocument(contentFrame);
+    attachDocument(resultFrame);
+    popup.attach();
+    listenForInteraction(popup.doc);
+    trackScroll();
+  }
   devhost.maxCharWidth = measureCharWidth(contentFrame.contentDocument);
-  await call("init", {
-    url: contentFrame.contentDocument.URL, resultUrl: resultFrame.contentDocument.URL,
-    title: document.title,
-  });
-  attachDocument(contentFrame);
-  attachDocument(resultFrame);
-  const names = await call("getcfg", { name: "CCNAME=" });
-  const list = (names.value || "").split(",");
-  for (let b = 1; b <= 66; b++) $("book").add(new Option(list[b - 1] || String(b), String(b)));
-  fillChapters();
-  const ver = await call("Ver");
+  await call("init", initArgs(), null, null, { quiet: true });
+  await loadVocabulary();
+  await loadLanguage();
+  await loadBookNames();
+  const ver = await call("Ver", {}, null, null, { quiet: true });
   devhost.version = ver.value || "";
   $("version").textContent = devhost.version;
-  // The page given after "#" (a chapter key, or any page key), Genesis 1 otherwise.
-  const first = decodeURIComponent(location.hash.slice(1)) || "01001";
-  await openPage(first);
-  syncChoosers();
-  devhost.ready = true;
+  let place = places.current || FIRST_PLACE;
+  let scroll = contentFrame.contentWindow.scrollY;
+  if (opening) {
+    place = places.addressed() || FIRST_PLACE;
+    scroll = places.savedScroll();
+  }
+  await openPlace(place, { restore: true, scroll });
+  opening = false;
+  await plan.dateChanged();
+  devhost.ready = connection.open;
 }
 
 // Scripts that drive the page (the browser tests) call the control through this.
-devhost.call = call;
+devhost.call = (method, args) => call(method, args, null, null, { quiet: true });
+devhost.query = (name, args) => connection.query(name, args);
 
 wireToolbar();
-connect();
+connection.connect();

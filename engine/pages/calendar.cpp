@@ -2,6 +2,7 @@
 
 #include "engine/pages/page_body.h"
 #include "engine/pages/reference_links.h"
+#include "engine/pages/study_pages.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
 
@@ -166,6 +167,12 @@ void WheelTable(RenderState& state, const Date& date) {
     const long long dayNumber = date.dayNumber + (date.weekday == 0 ? 1 : 0);
     const GbString key = Padded(PlanDay(state, dayNumber), "000");
     GbString record = ReadModuleEntry(state, "tidoran", key, false);
+    if (record.IsEmpty()) {
+        // A day the installation has no wheel for says so instead of an empty table.
+        state.host.output.Empty();
+        SayWhenNoEntry(state, state.host.output);
+        return;
+    }
     record.Replace("_", "<br>");
     const GbList f(record, ",");
 
@@ -309,6 +316,11 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
     host.skipLinkControlOnce = true;
     SetPageBody(state, page);
     state.busy = false;
+}
+
+bool IsCalendarPage(const RenderState& state, const GbString& body) {
+    const GbString& todayLink = state.cmpStr[kWordTodayLink];
+    return !todayLink.IsEmpty() && body.Find(todayLink) >= 0;
 }
 
 }  // namespace quillax

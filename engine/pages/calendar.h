@@ -35,8 +35,8 @@ int PlanDay(const RenderState& state, long long dayNumber);
 int CalendarReadingDay(const RenderState& state);
 
 // The reading-wheel popup of a date: the plan day's record of the "tidoran" module (15 fields
-// separated by ",") laid out as a table, into state.host.output. A Sunday counts as the
-// Monday after it.
+// separated by ",") laid out as a table, into state.host.output; cmpStr[24] when the module
+// has no record for the day. A Sunday counts as the Monday after it.
 void WheelTable(RenderState& state, const Date& date);
 
 // The link of a calendar day: to its plan day, or a red "rest day" mark when it has none.
@@ -54,5 +54,9 @@ void DayModuleLinks(const RenderState& state, GbString& out, int day);
 // day) and forgets the key of the page shown before (state.host.currentKey). Does nothing while
 // the engine is busy.
 void ReadingCalendar(RenderState& state, std::string_view dateText);
+
+// Whether a page body (GBK, simplified) is a reading calendar: it holds the link of the
+// calendar date, which starts with cmpStr[9].
+bool IsCalendarPage(const RenderState& state, const GbString& body);
 
 }  // namespace quillax

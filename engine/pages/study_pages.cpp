@@ -17,11 +17,21 @@ namespace {
 // Vocabulary items (cmpStr) of the study pages.
 constexpr int kWordNoTextFixNote = 0;    // a text-fix note that does not exist
 constexpr int kWordPressForNotes = 22;   // text-fix notes are switched off
-constexpr int kWordNoDevotional = 24;    // a day after the last devotional
+constexpr int kWordNoDevotional = 24;    // no reading that day (none kept, or past the last)
 constexpr int kWordVerseListEmpty = 35;  // "[]": a verse list still to be given
 constexpr int kWordOutlineHeader = 39;   // before the first line of an outline page
 constexpr int kWordTitleOpen = 47;       // opens an outline title; stands before a heading's reference
 constexpr int kWordTitleClose = 48;      // closes it, and a heading's reference
+
+// A key of a plan day: three digits, 001 to the plan's last day.
+bool IsPlanDayKey(std::string_view key) {
+    if (key.size() != 3) return false;
+    for (const char c : key) {
+        if (c < '0' || c > '9') return false;
+    }
+    const int day = (key[0] - '0') * 100 + (key[1] - '0') * 10 + (key[2] - '0');
+    return day >= 1 && day <= kPlanDays;
+}
 
 // The last plan day that has a devotional.
 constexpr std::string_view kLastDevotionalDay = "352";
@@ -126,6 +136,7 @@ void AmberlyEntry(RenderState& state, std::string_view id) {
     }
     host.output = ReadModuleEntry(state, "amberly", key, true);
     LinkBracketReferences(state, host.output, "");
+    SayWhenNoEntry(state, host.output);
     host.popupKind = PopupModuleEntry;
 }
 
@@ -140,8 +151,20 @@ void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
     }
     output = ReadModuleEntry(state, module, entryKey, true);
     const GbString name = StripPath(module);
-    if (name == "oblix") OblixPost(state, output);
-    if (name == "zendri") FitTableWidths(state, output);
+    const bool outline = name == "oblix";
+    const bool notes = name == "zendri";
+    if (output.IsEmpty() && (outline || notes) && IsPlanDayKey(entryKey.view())) {
+        // The calendar's day links name a plan day of these modules; a day they have nothing
+        // for says so rather than leaving the page blank.
+        SayWhenNoEntry(state, output);
+        return;
+    }
+    if (outline) OblixPost(state, output);
+    if (notes) FitTableWidths(state, output);
+}
+
+void SayWhenNoEntry(const RenderState& state, GbString& text) {
+    if (text.IsEmpty()) text = state.cmpStr[kWordNoDevotional];
 }
 
 void FitTableWidths(const RenderState& state, GbString& text) {
@@ -184,12 +207,13 @@ void DayPage(RenderState& state, std::string_view which) {
     HostState& host = state.host;
     host.popupX = CalendarReadingDay(state);
     const GbString key = ThreeDigits(host.popupX);
-    GbString page;
-    if (which == "1") {
-        page = ReadModuleEntry(state, "zendri", key, true);
+    const bool notes = which == "1";
+    GbString page = ReadModuleEntry(state, notes ? "zendri" : "oblix", key, true);
+    if (page.IsEmpty()) {
+        SayWhenNoEntry(state, page);
+    } else if (notes) {
         FitTableWidths(state, page);
     } else {
-        page = ReadModuleEntry(state, "oblix", key, true);
         OblixPost(state, page);
     }
     host.popupKind = PopupModuleEntry;

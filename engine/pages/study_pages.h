@@ -16,15 +16,17 @@
 namespace quillax {
 
 // The devotional entry of a plan day, into state.host.output (popupKind becomes
-// PopupModuleEntry). An id above "352" (byte-wise) has no devotional: cmpStr[24]. An id of
-// fewer than three characters stands for the plan day of the calendar date.
+// PopupModuleEntry). An id above "352" (byte-wise), or a day the module has no entry for, has
+// no devotional: cmpStr[24]. An id of fewer than three characters stands for the plan day of
+// the calendar date.
 void AmberlyEntry(RenderState& state, std::string_view id);
 
 // A generic module link. target is a module name, "#" and an entry key, or a module name
 // alone; with "#" the part after it is written into entryKey, else entryKey is the key looked
 // up (the caller passes the link's text). output receives the entry; an outline entry is
-// post-processed by OblixPost, a study-notes entry by FitTableWidths. An empty target changes
-// nothing.
+// post-processed by OblixPost, a study-notes entry by FitTableWidths. A plan day (three
+// digits, 001-478) that the outline or study notes have no entry for gives cmpStr[24]. An
+// empty target changes nothing.
 void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
                 GbString& output);
 
@@ -38,8 +40,13 @@ void FitTableWidths(const RenderState& state, GbString& text);
 GbString TextFixNote(RenderState& state, std::string_view text);
 
 // The study-note page (which = "1") or the outline page of the calendar date's plan day,
-// written into the page window. Does nothing while the engine is busy.
+// written into the page window; cmpStr[24] when the module has no entry for the day. Does
+// nothing while the engine is busy.
 void DayPage(RenderState& state, std::string_view which);
+
+// A plan day's entry that came back empty says so: text becomes cmpStr[24] ("no reading for
+// this day"). Text that is not empty stays as it is.
+void SayWhenNoEntry(const RenderState& state, GbString& text);
 
 // A heading of an outline page: its reference text and the chapter key made of it.
 struct HeadingMemory {

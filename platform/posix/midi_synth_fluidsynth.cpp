@@ -127,7 +127,10 @@ std::vector<std::uint8_t> WavHeader(std::uint32_t sampleRate, std::uint32_t fram
     return h;
 }
 
-class FluidSynthSink final : public MidiSink {
+// Where the sound of a synthesizer goes.
+enum class SynthOutput { SoundCard, WavFile, Owner };
+
+class FluidSynthSink final : public PcmSynth {
 public:
     ~FluidSynthSink() override {
         Finish();
@@ -136,7 +139,7 @@ public:
         if (settings_ != nullptr) Fluid().delete_fluid_settings(settings_);
     }
 
-    bool Open(const SynthOptions& options, std::string* error) {
+    bool Open(const SynthOptions& options, SynthOutput output, std::string* error) {
         if (!Fluid().loaded) {
             *error = Fluid().error;
             return false;
@@ -168,7 +171,11 @@ public:
             *error = TakeSynthError("the SoundFont " + font + " cannot be loaded");
             return false;
         }
-        if (options.wavPath.empty()) {
+        if (output == SynthOutput::Owner) {
+            toOwner_ = true;
+            return true;
+        }
+        if (output == SynthOutput::SoundCard) {
             driver_ = Fluid().new_fluid_audio_driver(settings_, synth_);
             if (driver_ == nullptr) {
                 *error = TakeSynthError("no sound output");
@@ -217,6 +224,24 @@ public:
         Fluid().fluid_synth_all_notes_off(synth_, -1);
     }
 
+    void Restart(std::int64_t time) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        frames_ = FrameAt(time);
+        runStart_ = frames_;
+        held_.clear();
+    }
+
+    std::int64_t Take(std::int64_t time, std::vector<std::int16_t>& frames) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        RenderUntil(time);
+        const std::int64_t first = frames_ - runStart_ - static_cast<std::int64_t>(held_.size() / 2);
+        frames.insert(frames.end(), held_.begin(), held_.end());
+        held_.clear();
+        return first;
+    }
+
+    int SampleRate() const override { return sampleRate_; }
+
     bool Finish() override {
         std::lock_guard<std::mutex> lock(mutex_);
         if (file_ == nullptr) return !writeFailed_;
@@ -233,20 +258,41 @@ public:
     }
 
 private:
-    // A WAV sink renders the sound up to the sample of `time` before a message takes effect.
+    std::int64_t FrameAt(std::int64_t time) const { return time * sampleRate_ / 1000000; }
+
+    // A WAV sink, and one whose owner takes the sound, render it up to the sample of `time`
+    // before a message takes effect.
     void RenderUntil(std::int64_t time) {
         if (time > lastTime_) lastTime_ = time;
-        if (file_ == nullptr) return;
-        const std::int64_t target = time * sampleRate_ / 1000000;
+        if (file_ == nullptr && !toOwner_) return;
+        const std::int64_t target = FrameAt(time);
+        if (toOwner_ && target - frames_ > static_cast<std::int64_t>(kPcmMaxHeldFrames)) {
+            // Nobody took the sound for long (or no restart came first): only the frames that
+            // could still be held are made.
+            held_.clear();
+            frames_ = target - static_cast<std::int64_t>(kPcmMaxHeldFrames);
+        }
         constexpr int kChunk = 512;
         std::int16_t samples[kChunk * 2];
         while (frames_ < target) {
             const int count = static_cast<int>(std::min<std::int64_t>(kChunk, target - frames_));
             Fluid().fluid_synth_write_s16(synth_, count, samples, 0, 2, samples, 1, 2);
-            const std::size_t bytes = static_cast<std::size_t>(count) * 4;
-            // The file is little-endian, as is every machine this runs on.
-            if (std::fwrite(samples, 1, bytes, file_) != bytes) writeFailed_ = true;
+            if (toOwner_) {
+                Hold(samples, count);
+            } else {
+                const std::size_t bytes = static_cast<std::size_t>(count) * 4;
+                // The file is little-endian, as is every machine this runs on.
+                if (std::fwrite(samples, 1, bytes, file_) != bytes) writeFailed_ = true;
+            }
             frames_ += count;
+        }
+    }
+
+    // Keeps rendered frames for the owner, the newest kPcmMaxHeldFrames of them.
+    void Hold(const std::int16_t* samples, int count) {
+        held_.insert(held_.end(), samples, samples + static_cast<std::ptrdiff_t>(count) * 2);
+        if (held_.size() > kPcmMaxHeldFrames * 2) {
+            held_.erase(held_.begin(), held_.end() - static_cast<std::ptrdiff_t>(kPcmMaxHeldFrames * 2));
         }
     }
 
@@ -258,9 +304,23 @@ private:
     bool writeFailed_ = false;
     int sampleRate_ = 44100;
     std::int64_t tailMicros_ = 0;
-    std::int64_t frames_ = 0;    // frames written to the file
+    std::int64_t frames_ = 0;    // frames rendered (from time 0 of the clock, or a restart)
     std::int64_t lastTime_ = 0;  // latest due time seen
+    bool toOwner_ = false;       // the owner takes the sound
+    std::int64_t runStart_ = 0;  // frames_ at the last restart
+    std::vector<std::int16_t> held_;  // rendered, not yet taken
 };
+
+std::shared_ptr<FluidSynthSink> OpenFluidSynth(const SynthOptions& options, SynthOutput output,
+                                               std::string* error) {
+    std::string reason;
+    auto sink = std::make_shared<FluidSynthSink>();
+    if (!sink->Open(options, output, &reason)) {
+        if (error != nullptr) *error = reason;
+        return nullptr;
+    }
+    return sink;
+}
 
 }  // namespace
 
@@ -277,13 +337,13 @@ std::string DefaultSoundFont() {
 }
 
 std::shared_ptr<MidiSink> OpenSynthSink(const SynthOptions& options, std::string* error) {
-    std::string reason;
-    auto sink = std::make_shared<FluidSynthSink>();
-    if (!sink->Open(options, &reason)) {
-        if (error != nullptr) *error = reason;
-        return nullptr;
-    }
-    return sink;
+    return OpenFluidSynth(options,
+                          options.wavPath.empty() ? SynthOutput::SoundCard : SynthOutput::WavFile,
+                          error);
+}
+
+std::shared_ptr<PcmSynth> OpenPcmSynth(const SynthOptions& options, std::string* error) {
+    return OpenFluidSynth(options, SynthOutput::Owner, error);
 }
 
 }  // namespace quillax::platform

@@ -186,4 +186,9 @@ std::shared_ptr<MidiSink> OpenSynthSink(const SynthOptions&, std::string* error)
     return nullptr;
 }
 
+std::shared_ptr<PcmSynth> OpenPcmSynth(const SynthOptions&, std::string* error) {
+    if (error != nullptr) *error = "no software synthesizer on this platform";
+    return nullptr;
+}
+
 }  // namespace quillax::platform

@@ -1,8 +1,11 @@
 #!/bin/sh
 # Browser tests of the development host: installs the npm packages (npm ci), prepares a fresh
 # copy of the sample installation (envoke builds its indexes and derives its main text), starts
-# the quillax-devhost built in BUILD_DIR on a free port, runs the tests in headless Chromium and
-# stops the server. Screenshots go to build/browser-artifacts/. Exit status: the tests' result.
+# the quillax-devhost built in BUILD_DIR on a free port, runs the tests (every *.test.mjs here,
+# one file after the other) in headless Chromium and stops the server. Screenshots go to
+# build/browser-artifacts/ (the main views at two window sizes to build/browser-artifacts/views/).
+# A test that restarts a server starts its own (DEVHOST_BIN, on DEVHOST_INSTALL, in
+# DEVHOST_WORK). Exit status: the tests' result.
 #
 # usage: tests/browser/run.sh BUILD_DIR      (e.g. build/native)
 set -eu
@@ -67,7 +70,8 @@ echo "run.sh: quillax-devhost at $url"
 
 status=0
 (cd "$repo" && DEVHOST_URL="$url" ARTIFACTS="$repo/build/browser-artifacts" CHROMIUM="$chromium" \
-  node --test --test-concurrency=1 "$here/devhost.test.mjs") || status=$?
+  DEVHOST_BIN="$devhost" DEVHOST_INSTALL="$work/install" DEVHOST_WORK="$work" \
+  node --test --test-concurrency=1 "$here"/*.test.mjs) || status=$?
 
 if ! kill -0 "$server" 2>/dev/null; then
   echo "run.sh: quillax-devhost did not survive the tests" >&2

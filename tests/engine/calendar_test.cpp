@@ -230,9 +230,20 @@ TEST_F(StudyTest, WheelTableLaysOutTheRecordOfThePlanDay) {
     WheelTable(state, Date(2024, 3, 3));
     EXPECT_GE(state.host.output.Find("colspan=2>星期一(第52周　星期一"), 0);
 
-    // A missing record still gives the table, with empty fields.
+    // A day without a record says so instead of showing the table's empty fields.
     WheelTable(state, Date(2024, 3, 6));
-    EXPECT_EQ(state.host.output.Find("<table class=tb><tr><td class=td1 width=68% colspan=2>(周　星期"), 0);
+    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+}
+
+TEST_F(StudyTest, CalendarPagesAreKnownByTheirDateLink) {
+    ReadingCalendar(state, "2000-02-17");
+    EXPECT_TRUE(IsCalendarPage(state, GbString(Body())));
+    // A link of a calendar date that a page merely quotes is no calendar.
+    EXPECT_FALSE(IsCalendarPage(state, GbString("<a class=today href=01001>创1:1</a>")));
+    EXPECT_FALSE(IsCalendarPage(state, GbString()));
+    // Without the vocabulary's date link nothing counts as a calendar.
+    SetWord(9, "");
+    EXPECT_FALSE(IsCalendarPage(state, GbString("<p align=center>")));
 }
 
 }  // namespace

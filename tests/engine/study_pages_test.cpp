@@ -49,9 +49,9 @@ TEST_F(StudyTest, AmberlyEntryReadsThePlanDaysDevotional) {
     AmberlyEntry(state, "");
     EXPECT_EQ(state.host.output, "本日没有灵修短文。");
 
-    // A day without an entry gives an empty text.
+    // A day without an entry says so.
     AmberlyEntry(state, "100");
-    EXPECT_EQ(state.host.output, "");
+    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
 }
 
 TEST_F(StudyTest, ModuleLinksSplitTheTargetAndPostProcessOutlines) {
@@ -82,6 +82,22 @@ TEST_F(StudyTest, ModuleLinksSplitTheTargetAndPostProcessOutlines) {
     EXPECT_EQ(key, "1");
     EXPECT_EQ(output, "");
     ModuleLink(state, "#", key, output);
+    EXPECT_EQ(output, "");
+
+    // A plan day the outline or the notes have no entry for says so; other keys and other
+    // modules stay empty.
+    ModuleLink(state, "oblix#361", key, output);
+    EXPECT_EQ(output, "本日没有灵修短文。");
+    key = "361";
+    ModuleLink(state, "zendri", key, output);
+    EXPECT_EQ(output, "本日没有灵修短文。");
+    ModuleLink(state, "hymns#361", key, output);
+    EXPECT_EQ(output, "");
+    ModuleLink(state, "zendri#479", key, output);
+    EXPECT_EQ(output, "");
+    ModuleLink(state, "zendri#000", key, output);
+    EXPECT_EQ(output, "");
+    ModuleLink(state, "rovask#abc", key, output);
     EXPECT_EQ(output, "");
 }
 
@@ -141,6 +157,14 @@ TEST_F(StudyTest, DayPagesShowTheStudyNotesOrTheOutlineOfThePlanDay) {
     DayPage(state, "2");
     EXPECT_EQ(Body(), linkControl + kOutlineHeader + "纲目</font>\r\n<h1>【<a href=01002>创2</a>】x</h1>");
     EXPECT_EQ(state.host.currentKey, "360");
+
+    // A day without notes or outline says so (and gets no outline header).
+    state.host.calendarDate.Set(2024, 3, 4);  // plan day 359: notes, no outline
+    DayPage(state, "2");
+    EXPECT_EQ(Body(), linkControl + "本日没有灵修短文。");
+    state.host.calendarDate.Set(2024, 3, 6);  // plan day 361: nothing
+    DayPage(state, "1");
+    EXPECT_EQ(Body(), linkControl + "本日没有灵修短文。");
 
     // While the engine is busy nothing happens.
     host.ClearLog();

@@ -19,31 +19,15 @@
 #include <boost/beast/websocket.hpp>
 
 #include "devhost/server/browser_host.h"
+#include "devhost/server/tests/test_support.h"
 #include "devhost/server/web_server.h"
 
 namespace quillax::devhost {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A page that records what it is sent and answers requests with a function.
-class RecordingChannel : public PageChannel {
-public:
-    void Send(const Json& message) override {
-        if (open) sent.push_back(message);
-    }
-    std::optional<Json> Ask(Json request, std::chrono::milliseconds) override {
-        asked.push_back(request);
-        if (!open || !answer) return std::nullopt;
-        return answer(request);
-    }
-    bool Open() const override { return open; }
-
-    bool open = true;
-    std::vector<Json> sent;
-    std::vector<Json> asked;
-    std::function<std::optional<Json>(const Json&)> answer;
-};
+using testing::RecordingChannel;
+using testing::TempDir;
 
 const char16_t kConfigDir[] = u"/srv/inst\\cfg\\";
 
@@ -177,19 +161,6 @@ TEST(DevhostBridgeTest, PopupPanelFollowsTheEnginesRectangleAndCaption) {
 
 // ---- files -----------------------------------------------------------------------------------------
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "devhost-test-XXXXXX").string();
-        path = mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
-    fs::path path;
-};
-
 void WriteFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -318,6 +289,12 @@ TEST(DevhostServerTest, ServesFilesAndAPageThatGoesAwayEndsTheWaitAtOnce) {
     engine.join();
     ASSERT_TRUE(first);
     EXPECT_EQ(*first, 17);
+    // The song's sound goes as binary messages.
+    channel->SendBinary(std::string("\x01\x00\x02", 3));
+    ws.read(buffer);
+    EXPECT_TRUE(ws.got_binary());
+    EXPECT_EQ(beast::buffers_to_string(buffer.data()), std::string("\x01\x00\x02", 3));
+    buffer.consume(buffer.size());
 
     std::optional<Json> second = Json(0);
     const auto asked = std::chrono::steady_clock::now();
@@ -339,13 +316,12 @@ TEST(DevhostServerTest, ServesFilesAndAPageThatGoesAwayEndsTheWaitAtOnce) {
     EXPECT_EQ(HttpStatus(port, "/ws", "http://example.invalid"), 403);
     EXPECT_EQ(HttpStatus(port, "/ws", "http://127.0.0.1:" + std::to_string(port)), 101);
     channel.reset();
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        page.reset();
-    }
     server.Stop();
     serverThread.join();
     std::lock_guard<std::mutex> lock(mutex);
+    // The last page may have connected after the one before it was let go: its socket must go
+    // while the server (whose services it uses) is still there.
+    page.reset();
     EXPECT_TRUE(closed);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(Json::parse(received[0])["call"], "MouseOver");

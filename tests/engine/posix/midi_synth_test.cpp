@@ -1,5 +1,7 @@
 // The "play" subcommand rendering through FluidSynth into a WAV file: the sample song gives
-// sound of the song's length; a song without notes gives silence.
+// sound of the song's length; a song without notes gives silence. The synthesizer whose owner
+// takes the sound (as the development host streams the wheel song): the frames follow the
+// clock, the song sounds while it plays and falls silent when it stops.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,9 @@
 
 #include "engine/midi/play_command.h"
 #include "engine/midi_song.h"
+#include "engine/popup/wheel_song.h"
 #include "platform/files.h"
+#include "platform/midi_device.h"
 #include "platform/midi_synth.h"
 #include "platform/temp_dir.h"
 
@@ -133,6 +137,72 @@ TEST(PlayCommand, RendersTheSampleSongIntoAWavFile) {
     EXPECT_GT(nothing.Seconds(), 0.9);
     // (The synthesizer dithers its output by one step.)
     EXPECT_LE(nothing.Level(0, nothing.Seconds()).second, 2);
+}
+
+// Root mean square and peak of interleaved stereo frames [from, to).
+std::pair<double, int> Level(const std::vector<std::int16_t>& frames, std::size_t from,
+                             std::size_t to) {
+    Wav wav;
+    wav.sampleRate = 1;
+    wav.channels = 2;
+    wav.samples.assign(frames.begin() + static_cast<std::ptrdiff_t>(std::min(from, frames.size() / 2) * 2),
+                       frames.begin() + static_cast<std::ptrdiff_t>(std::min(to, frames.size() / 2) * 2));
+    return wav.Level(0, static_cast<double>(wav.samples.size()));
+}
+
+TEST(PcmSynth, TheOwnerTakesTheWheelSongAsTheClockRuns) {
+    if (platform::DefaultSoundFont().empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed (timgm6mb-soundfont)";
+    }
+    std::string error;
+    platform::SynthOptions options;
+    options.sampleRate = 22050;
+    const std::shared_ptr<platform::PcmSynth> synth = platform::OpenPcmSynth(options, &error);
+    ASSERT_NE(synth, nullptr) << error;
+    EXPECT_EQ(synth->SampleRate(), 22050);
+    constexpr std::int64_t kSecond = 1000000;
+    auto clock = std::make_shared<platform::VirtualMidiClock>();
+
+    // Nothing plays yet: the run starts at 5 s and one silent second is taken as frames 0...
+    ASSERT_TRUE(clock->RunUntil(5 * kSecond));
+    synth->Restart(5 * kSecond);
+    std::vector<std::int16_t> frames;
+    EXPECT_EQ(synth->Take(6 * kSecond, frames), 0);
+    EXPECT_EQ(frames.size(), 22050u * 2);
+    EXPECT_LE(Level(frames, 0, 22050).second, 2);
+
+    // ... then the wheel song plays, looping, for three seconds and is stopped.
+    WheelSong song(platform::SoftwareMidiStreamOpener(synth, clock));
+    song.Play(GbString("sample\\cfg\\"));
+    ASSERT_TRUE(song.Loaded());
+    ASSERT_TRUE(clock->RunUntil(9 * kSecond));
+    frames.clear();
+    EXPECT_EQ(synth->Take(9 * kSecond, frames), 22050);
+    ASSERT_EQ(frames.size(), 3u * 22050 * 2);
+    int playingPeak = 0;
+    for (int second = 0; second < 3; ++second) {
+        const auto [rms, peak] = Level(frames, second * 22050u, (second + 1) * 22050u);
+        EXPECT_GT(rms, 100.0) << "second " << second;
+        EXPECT_GT(peak, 500) << "second " << second;
+        playingPeak = std::max(playingPeak, peak);
+    }
+    song.Stop();
+    ASSERT_TRUE(clock->RunUntil(12 * kSecond));
+    frames.clear();
+    EXPECT_EQ(synth->Take(12 * kSecond, frames), 4 * 22050);
+    // The notes are released: three seconds on, what is left of their decay is faint.
+    EXPECT_LT(Level(frames, 2 * 22050 + 11025, 3 * 22050).second * 20, playingPeak);
+
+    // A restart after a pause drops what was held and numbers from 0 again; what nobody takes
+    // is bounded.
+    synth->Restart(20 * kSecond);
+    frames.clear();
+    EXPECT_EQ(synth->Take(20 * kSecond + kSecond / 10, frames), 0);
+    EXPECT_EQ(frames.size(), 2205u * 2);
+    frames.clear();
+    const std::int64_t first = synth->Take(60 * kSecond, frames);
+    EXPECT_EQ(frames.size(), platform::kPcmMaxHeldFrames * 2);
+    EXPECT_EQ(first, 40 * 22050 - static_cast<std::int64_t>(platform::kPcmMaxHeldFrames));
 }
 
 }  // namespace
