@@ -1,6 +1,7 @@
 #include "setup/bible_import.h"
 
 #include "platform/files.h"
+#include "setup/bible_formats/published_bible.h"
 #include "textlib/line_reader.h"
 #include "setup/module_index.h"
 #include "setup/path_text.h"
@@ -35,14 +36,6 @@ bool SplitDataLine(std::string_view line, std::string_view (&fields)[5]) {
     return field == 5;
 }
 
-// The chapter header: book x 1000 + chapter as the last five of its decimal digits, zero-padded.
-void AppendChapterHeader(std::string& out, int book, int chapter) {
-    const long long code = static_cast<long long>(book) * 1000 + chapter;
-    const std::string digits = "00000" + std::to_string(code);
-    out.append(digits, digits.size() - 5, 5);
-    out += ":=\n";
-}
-
 // Removes the reference at the start of the verse text (position t of the verse line).
 void RemoveReference(GbString& line, int t, bool firstLine) {
     if (line.GetAt(t) == '"') {
@@ -66,6 +59,13 @@ void RemoveReference(GbString& line, int t, bool firstLine) {
 }
 
 }  // namespace
+
+void AppendModuleChapterHeader(std::string& out, int book, int chapter) {
+    const long long code = static_cast<long long>(book) * 1000 + chapter;
+    const std::string digits = "00000" + std::to_string(code);
+    out.append(digits, digits.size() - 5, 5);
+    out += ":=\n";
+}
 
 GbString ImportModuleName(std::string_view fileName) {
     GbString name = NamePart(fileName);
@@ -106,7 +106,7 @@ std::string ConvertVerseList(std::string_view input, int& verseCount) {
         const int book = ToInt(fields[1]);
         const int chapter = ToInt(fields[2]);
         if (book != previousBook || chapter != previousChapter) {
-            AppendChapterHeader(out, book, chapter);
+            AppendModuleChapterHeader(out, book, chapter);
             previousBook = book;
             previousChapter = chapter;
         }
@@ -183,23 +183,8 @@ bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
     return true;
 }
 
-void ImportBible(SetupSession& session, const GbString& fileName) {
-    GbString inputName(fileName);
-    inputName.MakeLower();
-    const GbString module = ImportModuleName(inputName);
+void InstallImportedModule(const SetupSession& session, const GbString& module, std::string_view text) {
     const GbString& config = session.configDirectory;
-
-    const std::optional<std::string> input = platform::ReadWholeFile(inputName);
-    if (!input) {
-        session.messageText = kImportMissingMessage;
-        return;
-    }
-    int verseCount = 0;
-    const std::string text = ConvertVerseList(*input, verseCount);
-    if (verseCount == 0) {
-        session.messageText = kImportEmptyMessage;
-        return;
-    }
     platform::MakeDirectories(config + "usr");
     platform::WriteWholeFile(config + module + ".txt", text);
 
@@ -212,6 +197,37 @@ void ImportBible(SetupSession& session, const GbString& fileName) {
     }
 
     BuildModuleIndex(config, module, false, ":=");
+}
+
+void ImportBible(SetupSession& session, const GbString& fileName) {
+    GbString inputName(fileName);
+    inputName.MakeLower();
+
+    // USFM and OSIS are read whole before anything is written: an input they refuse changes
+    // nothing.
+    if (const BibleFormat format = BibleFormatOf(inputName); format != BibleFormat::VerseList) {
+        const GbString module = PublishedModuleName(inputName);
+        const PublishedBible bible = ReadPublishedBible(inputName, format, module);
+        if (bible.ok) {
+            InstallImportedModule(session, module, bible.moduleText);
+        }
+        session.messageText = bible.message;
+        return;
+    }
+
+    const GbString module = ImportModuleName(inputName);
+    const std::optional<std::string> input = platform::ReadWholeFile(inputName);
+    if (!input) {
+        session.messageText = kImportMissingMessage;
+        return;
+    }
+    int verseCount = 0;
+    const std::string text = ConvertVerseList(*input, verseCount);
+    if (verseCount == 0) {
+        session.messageText = kImportEmptyMessage;
+        return;
+    }
+    InstallImportedModule(session, module, text);
     session.messageText = kImportDoneMessage;
 }
 
