@@ -179,8 +179,9 @@ public:
 
         if (!error_ && !rootClosed_) {
             if (!root_) {
-                Fail(lastError_.line > 0 ? lastError_.line : 1,
-                     "not an XML document" + (lastError_.reason.empty() ? std::string() : ": " + lastError_.reason));
+                // The parser's words for this ("Document is empty", "Start tag expected") say
+                // less than this.
+                Fail(firstError_.line > 0 ? firstError_.line : 1, "not an OSIS document: it holds no XML element");
             } else if (lastError_.line > 0 && eventsAfterLastError_ == 0 && !lastErrorAtEnd_) {
                 Fail(lastError_.line, "the XML parser could not go on: " + lastError_.reason);
             } else {
@@ -414,13 +415,12 @@ private:
         if (error.code == XML_ERR_TAG_NAME_MISMATCH && error.str2 != nullptr) {
             pendingEndName_ = error.str2;
         }
-        if (rootClosed_) {
-            return;  // after the document: no verse is touched
+        if (firstError_.line == 0) {
+            firstError_ = lastError_;
         }
-        if (verseOpen_) {
+        // An error between verses touches no verse text.
+        if (verseOpen_ && !rootClosed_) {
             verses_.RepairedVerse(currentId_);
-        } else if (!lastId_.empty()) {
-            verses_.RepairedVerse(lastId_);
         }
     }
 
@@ -437,6 +437,7 @@ private:
     int dropped_ = 0;  // open dropped elements
     std::string pendingEndName_;
 
+    FormatError firstError_;
     FormatError lastError_;
     int eventsAfterLastError_ = 0;
     bool lastErrorAtEnd_ = false;

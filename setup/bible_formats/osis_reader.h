@@ -23,9 +23,9 @@
 // whose element is not open is passed over. The verse keeps every word that is not inside a
 // dropped element; its osisID is reported as repaired.
 //
-// A document that is not OSIS, is cut short (it ends before its root element closes, or the
-// parser cannot go on), is not UTF-8 where it says it is, has a verse whose osisID is not
-// Book.Chapter.Verse, or holds no verse of the 66 books gives a FormatError with its line.
+// A document that is not OSIS (no XML element, or another root element), is cut short (it ends
+// before its root element closes, or the parser cannot go on), is not UTF-8 where it says it is,
+// or has a verse whose osisID is not Book.Chapter.Verse gives a FormatError with its line.
 #pragma once
 
 #include <optional>

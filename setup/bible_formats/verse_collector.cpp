@@ -49,6 +49,11 @@ std::size_t CountQuestionMarks(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '?'));
 }
 
+// "1 book", "2 books".
+std::string Counted(std::size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 void AppendNameList(GbString& message, const std::vector<std::string>& names) {
     for (std::size_t i = 0; i < names.size() && i < kListedNames; ++i) {
         message.Append(i == 0 ? " " : ", ");
@@ -176,20 +181,20 @@ GbString VerseCollector::Summary(std::string_view moduleName) const {
     GbString message(kImportDoneMessage);
     message.Append("\n");
     message.Append(moduleName);
-    message.Append(": " + std::to_string(BookCount()) + " books, " + std::to_string(ChapterCount()) +
-                   " chapters, " + std::to_string(verses_) + " verses.");
+    message.Append(": " + Counted(static_cast<std::size_t>(BookCount()), "book") + ", " +
+                   Counted(chapters_.size(), "chapter") + ", " +
+                   Counted(static_cast<std::size_t>(verses_), "verse") + ".");
     if (!skipped_.empty()) {
-        message.Append("\nSkipped " + std::to_string(skipped_.size()) +
-                       " books that are not among the 66:");
+        message.Append("\nSkipped " + Counted(skipped_.size(), "book") + " outside the 66 of the Bible:");
         AppendNameList(message, skipped_);
         message.Append(".");
     }
     if (replaced_ > 0) {
-        message.Append("\n" + std::to_string(replaced_) + " characters that GBK lacks became \"?\".");
+        message.Append("\n" + Counted(static_cast<std::size_t>(replaced_), "character") +
+                       " that GBK lacks became \"?\".");
     }
     if (!repaired_.empty()) {
-        message.Append("\nRepaired " + std::to_string(repaired_.size()) +
-                       " verses with damaged markup:");
+        message.Append("\nRepaired " + Counted(repaired_.size(), "verse") + " with damaged markup:");
         AppendNameList(message, repaired_);
         message.Append(".");
     }
