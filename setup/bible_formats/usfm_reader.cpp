@@ -49,7 +49,9 @@ bool Contains(const std::string_view (&names)[N], std::string_view name) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// White space inside a line: a lone CR, a form feed or a vertical tab separates words as a blank
+// does.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 bool IsNameChar(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
 }

@@ -73,7 +73,9 @@ TEST(UsfmReader, NotesAndHeadingsEndWithTheirParagraphAndWordsStayApart) {
         "\\v 4 Before\n\\s1 A heading\n\\p after.\n"
         // A sidebar is dropped whole, its paragraphs too.
         "\\esb\n\\p Study text.\n\\esbe\n"
-        "\\v 5 Last\\f* verse.\n");
+        "\\v 5 Last\\f* verse.\n"
+        // A lone CR is white space: it ends the verse number as a blank does.
+        "\\v 6\rA lone CR\rseparates words.\n");
     ASSERT_FALSE(read.error) << read.error->reason;
     EXPECT_EQ(read.module,
               "02001:=/"
@@ -81,7 +83,8 @@ TEST(UsfmReader, NotesAndHeadingsEndWithTheirParagraphAndWordsStayApart) {
               "$2These are|"
               "$3the names.|"
               "$4Before after.|"
-              "$5Last verse.|");
+              "$5Last verse.|"
+              "$6A lone CR separates words.|");
 }
 
 TEST(UsfmReader, SkipsBooksOutsideTheTableAndReadsSeveralBooksOfAFile) {
