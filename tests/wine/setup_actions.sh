@@ -11,7 +11,9 @@
 #  2. "-q -u": the registration and the registry key are gone;
 #  3. "-uninstall" from the configuration directory, as the uninstall shortcut starts it: the
 #     tool hands the work to a copy in C:\prod; answered No, nothing changes; answered Yes, what
-#     the product owns goes and everything else in C:\prod stays.
+#     the product owns goes and everything else in C:\prod stays;
+#  4. "-import" of a USFM book, a USFM folder and an OSIS file in an installation of its own,
+#     each also imported by the Linux build's envoke: the same module, index and bible.ini bytes.
 #
 # The questions are answered through QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine
 # runs with a Chinese locale (code page 936), compiled into the work folder with localedef and
@@ -202,5 +204,54 @@ check "the uninstall keeps other files of the root" test -f "$prod/keep.txt" -a 
 check "the uninstall deletes the start-menu folder" test ! -e "$menu"
 check "the uninstall deletes the desktop shortcut" test ! -e "$desktop/Tessaly.lnk"
 check "the uninstall deletes HKEY_CURRENT_USER\\Software\\quillax" reg_absent 'HKCU\Software\quillax'
+
+# ---- -import: the same Bibles give the same bytes on Windows as on Linux -----------------------
+# Self-contained: an installation of its own (C:\imp\cfg on Windows, one in the work folder for
+# the Linux build's envoke, which build/native must hold). Imported on both: a small USFM book
+# with Chinese text and characters GBK lacks, the World English Bible folder of bibledit-data
+# and the King James Version exported as OSIS by mod2osis (each when installed); the module, its
+# index and bible.ini must be the same bytes.
+native_envoke=$repo_root/build/native/bin/envoke
+if [[ ! -x $native_envoke ]]; then
+  skip "-import on both builds (build/native/bin/envoke is missing: build the native preset)"
+else
+  bibles=$drive_c/bibles
+  import_win=$drive_c/imp/cfg
+  import_linux=$work/import-linux/cfg
+  mkdir -p "$bibles" "$import_win" "$import_linux"
+  cp "$envoke" "$import_win/envoke.exe"
+  for dir in "$import_win" "$import_linux"; do
+    printf '[bible]\r\nSYSKEY=corpa\r\nEQUATEFILE=usr\\niv\r\n' >"$dir/bible.ini"
+  done
+  # 创世记 1:1 起初神创造天地。 with an em dash, a euro sign, an emoji and a note.
+  printf '\\id GEN\n\\c 1\n\\p\n\\v 1 \xe8\xb5\xb7\xe5\x88\x9d\xe7\xa5\x9e\\f + \\ft x\\f*\xe5\x88\x9b\xe9\x80\xa0\xe5\xa4\xa9\xe5\x9c\xb0\xe3\x80\x82\n\\v 2 \xe2\x80\x94\xe2\x82\xac\xf0\x9f\x98\x80 caf\xc3\xa9\n' \
+    >"$bibles/cuv.usfm"
+  import_names=(cuv.usfm)
+  if [[ -d /usr/share/bibledit/demo ]]; then
+    cp -r /usr/share/bibledit/demo "$bibles/web"
+    import_names+=(web)
+  else
+    skip "-import of bibledit's World English Bible (package bibledit-data is not installed)"
+  fi
+  if command -v mod2osis >/dev/null 2>&1 && mod2osis engKJV2006eb >"$bibles/kjv.osis" 2>/dev/null; then
+    import_names+=(kjv.osis)
+  else
+    skip "-import of the King James Version as OSIS (mod2osis or sword-text-kjv is missing)"
+  fi
+  for name in "${import_names[@]}"; do
+    (cd "$import_win" && run_wine envoke.exe -q -import "C:\\bibles\\$name") || true
+    wait_wine
+    (cd "$import_linux" && QUILLAX_REGISTRY=$work/import-linux/registry "$native_envoke" -q -import "$bibles/$name") || true
+    module=${name%%.*}
+    check "-import $name writes its module on Windows" test -s "$import_win/usr/$module.txt"
+    check "-import $name: the same module bytes on both builds" \
+      cmp -s "$import_win/usr/$module.txt" "$import_linux/usr/$module.txt"
+    check "-import $name: the same index bytes on both builds" \
+      cmp -s "$import_win/usr/$module.inx" "$import_linux/usr/$module.inx"
+  done
+  check "-import: the same bible.ini on both builds" cmp -s "$import_win/bible.ini" "$import_linux/bible.ini"
+  check "-import lists every imported module" \
+    grep -q "EQUATEFILE=usr\\\\niv,usr\\\\cuv" "$import_win/bible.ini"
+fi
 
 finish
