@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "setup/bible_formats/book_codes.h"
@@ -227,6 +228,33 @@ private:
         Self(context).Start(name, attributeCount, attributes);
     }
 
+    // What an element name is, by name alone. The parser interns every name in its dictionary,
+    // so a name is looked up by its pointer and classified once per document.
+    enum class NameKind { Verse, Chapter, Div, OsisText, Dropped, Block, Inline };
+
+    NameKind KindOfName(const xmlChar* name) {
+        const auto known = nameKinds_.find(name);
+        if (known != nameKinds_.end()) {
+            return known->second;
+        }
+        NameKind kind = NameKind::Inline;
+        if (NameIs(name, "verse")) {
+            kind = NameKind::Verse;
+        } else if (NameIs(name, "chapter")) {
+            kind = NameKind::Chapter;
+        } else if (NameIs(name, "div")) {
+            kind = NameKind::Div;
+        } else if (NameIs(name, "osisText")) {
+            kind = NameKind::OsisText;
+        } else if (NameIn(name, kDroppedElements)) {
+            kind = NameKind::Dropped;
+        } else if (NameIn(name, kBlockElements)) {
+            kind = NameKind::Block;
+        }
+        nameKinds_.emplace(name, kind);
+        return kind;
+    }
+
     void Start(const xmlChar* name, int attributeCount, const xmlChar** attributes) {
         if (stopped_) return;
         ++eventsAfterLastError_;
@@ -243,26 +271,42 @@ private:
         }
         verseHasContent_ = true;
         ElementKind kind = ElementKind::Inline;
-        if (NameIs(name, "verse")) {
-            kind = ElementKind::Verse;
-            const std::string_view osisId = Attribute(attributes, attributeCount, "osisID");
-            const std::string_view startId = Attribute(attributes, attributeCount, "sID");
-            const std::string_view endId = Attribute(attributes, attributeCount, "eID");
-            if (!osisId.empty() || !startId.empty()) {
-                StartVerse(osisId.empty() ? startId : osisId, startId.empty());
-                if (stopped_) return;
-            } else if (!endId.empty()) {
-                EndVerse();
+        switch (KindOfName(name)) {
+            case NameKind::Verse: {
+                kind = ElementKind::Verse;
+                const std::string_view osisId = Attribute(attributes, attributeCount, "osisID");
+                const std::string_view startId = Attribute(attributes, attributeCount, "sID");
+                const std::string_view endId = Attribute(attributes, attributeCount, "eID");
+                if (!osisId.empty() || !startId.empty()) {
+                    StartVerse(osisId.empty() ? startId : osisId, startId.empty());
+                    if (stopped_) return;
+                } else if (!endId.empty()) {
+                    EndVerse();
+                }
+                break;
             }
-        } else if (NameIs(name, "chapter") || NameIs(name, "osisText") ||
-                   (NameIs(name, "div") && Attribute(attributes, attributeCount, "type") == "book")) {
-            kind = ElementKind::Container;
-        } else if (NameIn(name, kDroppedElements)) {
-            kind = ElementKind::Dropped;
-            ++dropped_;
-        } else if (NameIn(name, kBlockElements)) {
-            kind = ElementKind::Block;
-            text_.Break();
+            case NameKind::Div:
+                if (Attribute(attributes, attributeCount, "type") == "book") {
+                    kind = ElementKind::Container;
+                } else {
+                    kind = ElementKind::Block;
+                    text_.Break();
+                }
+                break;
+            case NameKind::Chapter:
+            case NameKind::OsisText:
+                kind = ElementKind::Container;
+                break;
+            case NameKind::Dropped:
+                kind = ElementKind::Dropped;
+                ++dropped_;
+                break;
+            case NameKind::Block:
+                kind = ElementKind::Block;
+                text_.Break();
+                break;
+            case NameKind::Inline:
+                break;
         }
         stack_.push_back(Open{name, kind});
     }
@@ -275,18 +319,18 @@ private:
         if (stopped_) return;
         ++eventsAfterLastError_;
         // After a tag mismatch the parser closes its innermost element; the end tag as written
-        // is the one the error named.
-        std::string written = pendingEndName_.empty() ? reinterpret_cast<const char*>(name) : pendingEndName_;
-        pendingEndName_.clear();
-        const std::size_t prefix = written.find(':');
-        if (prefix != std::string::npos) {
-            written.erase(0, prefix + 1);
-        }
+        // is the one the error named. Otherwise it is the name given, interned like the names
+        // on the stack, so the pointers compare.
         std::size_t found = stack_.size();
-        while (found-- > 0) {
-            if (NameIs(stack_[found].name, written.c_str())) {
-                break;
+        if (pendingEndName_.empty()) {
+            while (found-- > 0 && stack_[found].name != name) {
             }
+        } else {
+            const std::size_t prefix = pendingEndName_.find(':');
+            const char* written = pendingEndName_.c_str() + (prefix == std::string::npos ? 0 : prefix + 1);
+            while (found-- > 0 && !NameIs(stack_[found].name, written)) {
+            }
+            pendingEndName_.clear();
         }
         if (found == static_cast<std::size_t>(-1)) {
             return;  // an end tag without its start: passed over
@@ -434,6 +478,7 @@ private:
     bool root_ = false;
     bool rootClosed_ = false;
     std::vector<Open> stack_;
+    std::unordered_map<const xmlChar*, NameKind> nameKinds_;
     int dropped_ = 0;  // open dropped elements
     std::string pendingEndName_;
 

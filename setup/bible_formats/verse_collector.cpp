@@ -98,26 +98,33 @@ std::string NormalizeVerseText(std::string_view utf8) {
     bool blank = false;
     std::size_t i = 0;
     while (i < utf8.size()) {
+        // A run of ordinary bytes goes over whole.
+        std::size_t end = i;
+        while (end < utf8.size()) {
+            const auto b = static_cast<unsigned char>(utf8[end]);
+            if (IsAsciiSpace(b) || (b >= 0xC2 && SpecialWidth(utf8.substr(end, 3)) != 0)) {
+                break;
+            }
+            ++end;
+        }
+        if (end > i) {
+            if (blank && !out.empty()) {
+                out += ' ';
+            }
+            blank = false;
+            out.append(utf8.data() + i, end - i);
+            i = end;
+            continue;
+        }
         const auto b = static_cast<unsigned char>(utf8[i]);
         if (IsAsciiSpace(b)) {
             blank = true;
             ++i;
-            continue;
-        }
-        if (b >= 0xC2) {
+        } else {
             const int width = SpecialWidth(utf8.substr(i, 3));
-            if (width != 0) {
-                blank = blank || width > 0;
-                i += static_cast<std::size_t>(width > 0 ? width : -width);
-                continue;
-            }
+            blank = blank || width > 0;
+            i += static_cast<std::size_t>(width > 0 ? width : -width);
         }
-        if (blank && !out.empty()) {
-            out += ' ';
-        }
-        blank = false;
-        out += static_cast<char>(b);
-        ++i;
     }
     return out;
 }
