@@ -182,6 +182,24 @@ void BM_ConvertVerseList(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertVerseList)->Unit(benchmark::kMillisecond);
 
+// Runs a command of SWORD's importers once per iteration, its output silenced, into the folder
+// output, made empty before each run (untimed).
+void RunIntoFreshFolder(benchmark::State& state, const std::string& output, const std::string& command,
+                        const char* failure) {
+    const std::string silenced = command + " >/dev/null 2>&1";
+    int failures = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveTree(output);
+        platform::MakeDirectories(output);
+        state.ResumeTiming();
+        failures += std::system(silenced.c_str()) != 0;
+    }
+    if (failures > 0) {
+        state.SkipWithError(failure);
+    }
+}
+
 // SWORD's imp2vs on the same verses: a new uncompressed module in a fresh folder each time.
 void BM_Imp2vsSameText(benchmark::State& state) {
     if (std::system("command -v imp2vs >/dev/null 2>&1") != 0) {
@@ -194,19 +212,7 @@ void BM_Imp2vsSameText(benchmark::State& state) {
         return;
     }
     const std::string output = g_bench->root + "/sword-module/";
-    int failures = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        RemoveTree(output);
-        platform::MakeDirectories(output);
-        state.ResumeTiming();
-        const std::string command =
-            "imp2vs " + Quoted(impFile) + " -o " + Quoted(output) + " >/dev/null 2>&1";
-        failures += std::system(command.c_str()) != 0;
-    }
-    if (failures > 0) {
-        state.SkipWithError("imp2vs failed");
-    }
+    RunIntoFreshFolder(state, output, "imp2vs " + Quoted(impFile) + " -o " + Quoted(output), "imp2vs failed");
     state.counters["verses"] = g_bench->verses;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(g_bench->input.size()));
@@ -267,18 +273,7 @@ void BM_Osis2modSameFile(benchmark::State& state) {
         return;
     }
     const std::string output = g_bench->root + "/osis2mod-module/";
-    int failures = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        RemoveTree(output);
-        platform::MakeDirectories(output);
-        state.ResumeTiming();
-        const std::string command = "osis2mod " + Quoted(output) + " " + Quoted(file) + " >/dev/null 2>&1";
-        failures += std::system(command.c_str()) != 0;
-    }
-    if (failures > 0) {
-        state.SkipWithError("osis2mod failed");
-    }
+    RunIntoFreshFolder(state, output, "osis2mod " + Quoted(output) + " " + Quoted(file), "osis2mod failed");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(platform::FileSize(file).value_or(0)));
 }

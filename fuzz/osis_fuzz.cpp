@@ -14,12 +14,11 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/import_scratch.h"
 #include "fuzz/published_module_check.h"
 #include "platform/files.h"
 #include "setup/bible_formats/osis_reader.h"
 #include "setup/bible_formats/verse_collector.h"
-#include "setup/bible_import.h"
-#include "setup/setup_session.h"
 
 namespace {
 
@@ -47,19 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::CheckPublishedModule(kName, module, verses.VerseCount());
     }
 
-    fuzzing::ResetDirectory(top);
-    fuzzing::ResetDirectory(config);
-    fuzzing::PutFile(config + "/bible.ini", kIni);
-    fuzzing::PutFile(config + "/in.xml", input);
-    SetupSession session;
-    session.configDirectory = GbString(config + "\\");
-    {
-        const fuzzing::WorkingDirectory inConfig(config);
-        ImportBible(session, GbString("in.xml"));
-    }
-    for (const std::string& path : fuzzing::ListTree(top)) {
-        if (path != "b/" && path.rfind("b/cfg/", 0) != 0) Finding(kName, "the import wrote outside");
-    }
+    fuzzing::ImportInScratch(kName, top, "in.xml", input, kIni);
     const std::optional<std::string> written = platform::ReadWholeFile(config + "/usr/in.txt");
     const std::string ini = platform::ReadWholeFile(config + "/bible.ini").value_or("");
     if (!error && verses.VerseCount() > 0) {

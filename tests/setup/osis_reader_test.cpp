@@ -12,30 +12,17 @@
 namespace quillax {
 namespace {
 
-struct Read {
-    std::string module;  // the module text as testsupport::ShownModule shows it
-    std::optional<FormatError> error;
-    VerseCollector verses;
-};
+using Read = testsupport::FormatRead;
 
-Read ReadDocument(const std::string& osis) {
-    Read read;
-    read.error = ReadOsisDocument(osis, read.verses);
-    read.module = testsupport::ShownModule(read.verses.ModuleText());
-    return read;
-}
+Read ReadDocument(const std::string& osis) { return testsupport::ReadFormat(ReadOsisDocument, osis); }
+
+std::string ErrorOf(const std::string& osis) { return testsupport::FormatErrorOf(ReadOsisDocument, osis); }
 
 std::string Document(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<osis xmlns=\"http://www.bibletechnologies.net/2003/OSIS/namespace\">\n"
            "<osisText osisIDWork=\"test\"><header><work osisWork=\"test\"><title>A Bible</title></work></header>\n" +
            body + "\n</osisText>\n</osis>\n";
-}
-
-std::string ErrorOf(const std::string& osis) {
-    const Read read = ReadDocument(osis);
-    if (!read.error) return "no error";
-    return std::to_string(read.error->line) + ": " + read.error->reason;
 }
 
 TEST(OsisReader, ContainerVersesKeepTheirWordsWithoutNotesTitlesOrAttributes) {

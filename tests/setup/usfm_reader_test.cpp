@@ -11,24 +11,11 @@
 namespace quillax {
 namespace {
 
-struct Read {
-    std::string module;  // the module text as testsupport::ShownModule shows it
-    std::optional<FormatError> error;
-    VerseCollector verses;
-};
+using Read = testsupport::FormatRead;
 
-Read ReadBooks(const std::string& usfm) {
-    Read read;
-    read.error = ReadUsfmBooks(usfm, read.verses);
-    read.module = testsupport::ShownModule(read.verses.ModuleText());
-    return read;
-}
+Read ReadBooks(const std::string& usfm) { return testsupport::ReadFormat(ReadUsfmBooks, usfm); }
 
-std::string ErrorOf(const std::string& usfm) {
-    const Read read = ReadBooks(usfm);
-    if (!read.error) return "no error";
-    return std::to_string(read.error->line) + ": " + read.error->reason;
-}
+std::string ErrorOf(const std::string& usfm) { return testsupport::FormatErrorOf(ReadUsfmBooks, usfm); }
 
 TEST(UsfmReader, KeepsTheWordsOfVersesAndDropsEverythingElse) {
     const Read read = ReadBooks(

@@ -280,8 +280,6 @@ def main(argv=None):
     if diatheke is None:
         print("compare_import: diatheke is not installed (Debian package diatheke)", file=sys.stderr)
         return 2
-    installed = subprocess.run([diatheke, "-b", "system", "-k", "modulelist"],
-                               capture_output=True, text=True, check=False).stdout
     work = args.work or tempfile.mkdtemp(prefix="compare_import_")
     os.makedirs(work, exist_ok=True)
     report = open(args.report, "w", encoding="utf-8") if args.report else sys.stdout
@@ -290,7 +288,7 @@ def main(argv=None):
     try:
         for edition in args.editions:
             module, (kind, what), tolerance = EDITIONS[edition]
-            if not re.search(rf"^{re.escape(module)} :", installed, re.MULTILINE):
+            if not export_kjv.module_installed(diatheke, module):
                 print(f"compare_import: the SWORD module {module} is not installed", file=sys.stderr)
                 return 2
             if kind == "mod2osis":
