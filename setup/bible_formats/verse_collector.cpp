@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kListedNames = 100;
 
 bool IsAsciiSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    return c <= ' ' && (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f');
 }
 
 bool IsAsciiAlnum(unsigned char c) {
@@ -98,11 +98,13 @@ std::string NormalizeVerseText(std::string_view utf8) {
     bool blank = false;
     std::size_t i = 0;
     while (i < utf8.size()) {
-        // A run of ordinary bytes goes over whole.
+        // A run of ordinary bytes goes over whole. Only white space and the first bytes of the
+        // special characters (C2, E2, EF) can end it.
         std::size_t end = i;
         while (end < utf8.size()) {
             const auto b = static_cast<unsigned char>(utf8[end]);
-            if (IsAsciiSpace(b) || (b >= 0xC2 && SpecialWidth(utf8.substr(end, 3)) != 0)) {
+            if (IsAsciiSpace(b) ||
+                ((b == 0xC2 || b == 0xE2 || b == 0xEF) && SpecialWidth(utf8.substr(end, 3)) != 0)) {
                 break;
             }
             ++end;
