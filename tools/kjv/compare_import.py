@@ -105,12 +105,12 @@ def module_verses(path, reference):
     with open(path, "rb") as handle:
         lines = handle.read().decode("gbk", errors="replace").split("\n")
     out = []
-    book = chapter = 0
+    book = chapter = previous = 0
     for line in lines:
         line = line.rstrip("\r")
         header = HEADER.match(line)
         if header:
-            book, chapter = int(header.group(1)), int(header.group(2))
+            book, chapter, previous = int(header.group(1)), int(header.group(2)), 0
             continue
         if not line.startswith("$"):
             continue
@@ -123,14 +123,17 @@ def module_verses(path, reference):
         else:
             digits = re.match(r"\d+", body)
             label = digits.group(0) if digits else ""
-            # The longest prefix of the digits that is a verse of the reference (the text of a
-            # verse may begin with a number); all the digits when none is.
-            while len(label) > 1 and (book, chapter, int(label)) not in reference:
-                label = label[:-1]
-            if label and (book, chapter, int(label)) not in reference and digits:
-                label = digits.group(0)
+            # All the digits are the label when that verse exists; otherwise a shorter prefix
+            # that is the verse after the previous one (the text begins with a number).
+            if label and (book, chapter, int(label)) not in reference:
+                for end in range(len(label) - 1, 0, -1):
+                    if int(label[:end]) == previous + 1 and (book, chapter, previous + 1) in reference:
+                        label = label[:end]
+                        break
             numbers = [int(label)] if label else []
             text = body[len(label):]
+        if numbers:
+            previous = numbers[-1]
         out.append((book, chapter, numbers, text))
     return out
 

@@ -3,6 +3,7 @@
 
 import io
 import os
+import shutil
 import sys
 import tempfile
 import unittest
@@ -43,6 +44,7 @@ class DiathekeLineTest(unittest.TestCase):
 class CompareTest(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
         self.reference = {(1, 1, 1): "In the beginning God created.", (1, 1, 2): "The earth.",
                           (1, 1, 3): "Light.", (1, 1, 4): "", (19, 3, 1): "Lord, how"}
 
@@ -54,10 +56,14 @@ class CompareTest(unittest.TestCase):
 
     def test_labels_ranges_and_verses_that_begin_with_a_number(self):
         verses = compare_import.module_verses(
-            write_module(self.folder, "01001:=\n$1In the beginning\n$2-3The earth\n$310 cubits\n"),
-            {(1, 1, 1): "", (1, 1, 2): "", (1, 1, 3): ""})
+            write_module(self.folder, "01001:=\n$1In the beginning\n$2-3The earth\n$410 cubits\n$5x\n"
+                                      "01002:=\n$1a\n$2b\n$3c\n$34a verse diatheke lacks\n"),
+            {(1, 1, 1): "", (1, 1, 2): "", (1, 1, 3): "", (1, 1, 4): "", (1, 1, 5): "",
+             (1, 2, 1): "", (1, 2, 2): "", (1, 2, 3): ""})
         self.assertEqual(verses, [(1, 1, [1], "In the beginning"), (1, 1, [2, 3], "The earth"),
-                                  (1, 1, [3], "10 cubits")])
+                                  (1, 1, [4], "10 cubits"), (1, 1, [5], "x"), (1, 2, [1], "a"),
+                                  (1, 2, [2], "b"), (1, 2, [3], "c"),
+                                  (1, 2, [34], "a verse diatheke lacks")])
 
     def test_equal_texts_pass_and_an_empty_verse_does_not_count(self):
         ok, report = self.run_compare("01001:=\n$1In the beginning, God created.\n$2-3The earth. Light.\n"
