@@ -318,7 +318,7 @@ def main(argv=None):
                 ini.write(b"[bible]\r\nEQUATEFILE=\r\n")
             run = subprocess.run([args.envoke, "-import", source], cwd=config, capture_output=True,
                                  check=False)
-            message = run.stdout.decode("gbk", errors="replace")
+            message = run.stdout.decode("utf-8", errors="replace")
             report.write(f"envoke -import {source}:\n{message}\n")
             module_path = os.path.join(config, "usr", edition + ".txt")
             if not os.path.exists(module_path):
