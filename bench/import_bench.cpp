@@ -10,6 +10,12 @@
 // Beside it, on the same verse list in the same run: SWORD's importer `imp2vs` (Debian's
 // libsword-utils) writing an uncompressed module from the same verses in its import format.
 // The benchmark is skipped when the program is not installed.
+//
+// The published formats: the whole World English Bible in USFM as Debian's bibledit-data ships
+// it (83 files, 5.8 MB; target: under 200 ms), and an OSIS file, the King James Version that
+// SWORD's mod2osis exports (QUILLAX_BENCH_OSIS_FILE, 18 MB; bench/run-all.sh writes it), side
+// by side with SWORD's own OSIS importer osis2mod on the same file (target: at least 5 times
+// as fast). Each is skipped when its input or program is missing.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -21,6 +27,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "setup/bible_formats/book_codes.h"
 #include "setup/bible_import.h"
 #include "setup/setup_session.h"
 #include "tools/synth/bible_shape.h"
@@ -34,16 +41,6 @@ struct Bench {
     std::string config;  // its configuration directory, ending in a separator
     std::string input;   // the verse list
     int verses = 0;
-};
-
-// OSIS names of the 66 books, which imp2vs reads in its "$$$Book C:V" headers.
-constexpr const char* kOsisBooks[66] = {
-    "Gen", "Exod", "Lev", "Num", "Deut", "Josh", "Judg", "Ruth", "1Sam", "2Sam", "1Kgs",
-    "2Kgs", "1Chr", "2Chr", "Ezra", "Neh", "Esth", "Job", "Ps", "Prov", "Eccl", "Song",
-    "Isa", "Jer", "Lam", "Ezek", "Dan", "Hos", "Joel", "Amos", "Obad", "Jonah", "Mic",
-    "Nah", "Hab", "Zeph", "Hag", "Zech", "Mal", "Matt", "Mark", "Luke", "John", "Acts",
-    "Rom", "1Cor", "2Cor", "Gal", "Eph", "Phil", "Col", "1Thess", "2Thess", "1Tim", "2Tim",
-    "Titus", "Phlm", "Heb", "Jas", "1Pet", "2Pet", "1John", "2John", "3John", "Jude", "Rev",
 };
 
 // The verse list (abbreviation TAB book TAB chapter TAB verse TAB text, one line a verse) in
@@ -82,7 +79,7 @@ std::string ImpText(std::string_view list) {
             continue;
         }
         imp += "$$$";
-        imp += kOsisBooks[book - 1];
+        imp += quillax::OsisNameOfBook(book);
         imp += ' ';
         imp += fields[2];
         imp += ':';
@@ -185,6 +182,24 @@ void BM_ConvertVerseList(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertVerseList)->Unit(benchmark::kMillisecond);
 
+// Runs a command of SWORD's importers once per iteration, its output silenced, into the folder
+// output, made empty before each run (untimed).
+void RunIntoFreshFolder(benchmark::State& state, const std::string& output, const std::string& command,
+                        const char* failure) {
+    const std::string silenced = command + " >/dev/null 2>&1";
+    int failures = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveTree(output);
+        platform::MakeDirectories(output);
+        state.ResumeTiming();
+        failures += std::system(silenced.c_str()) != 0;
+    }
+    if (failures > 0) {
+        state.SkipWithError(failure);
+    }
+}
+
 // SWORD's imp2vs on the same verses: a new uncompressed module in a fresh folder each time.
 void BM_Imp2vsSameText(benchmark::State& state) {
     if (std::system("command -v imp2vs >/dev/null 2>&1") != 0) {
@@ -197,24 +212,72 @@ void BM_Imp2vsSameText(benchmark::State& state) {
         return;
     }
     const std::string output = g_bench->root + "/sword-module/";
-    int failures = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        RemoveTree(output);
-        platform::MakeDirectories(output);
-        state.ResumeTiming();
-        const std::string command =
-            "imp2vs " + Quoted(impFile) + " -o " + Quoted(output) + " >/dev/null 2>&1";
-        failures += std::system(command.c_str()) != 0;
-    }
-    if (failures > 0) {
-        state.SkipWithError("imp2vs failed");
-    }
+    RunIntoFreshFolder(state, output, "imp2vs " + Quoted(impFile) + " -o " + Quoted(output), "imp2vs failed");
     state.counters["verses"] = g_bench->verses;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(g_bench->input.size()));
 }
 BENCHMARK(BM_Imp2vsSameText)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The import of a published Bible at path (a USFM folder or an OSIS file) as envoke -import
+// runs it: read and convert, write the module, list it in bible.ini, build its index.
+void ImportPublished(benchmark::State& state, const std::string& path, int expectedVerses) {
+    quillax::SetupSession session;
+    session.configDirectory = g_bench->config;
+    for (auto _ : state) {
+        quillax::ImportBible(session, path);
+        benchmark::DoNotOptimize(session.messageText);
+    }
+    const std::string done = quillax::kImportDoneMessage;
+    if (session.messageText.view().substr(0, done.size()) != done) {
+        state.SkipWithError(("the import failed: " + session.messageText.str()).c_str());
+        return;
+    }
+    state.counters["verses"] = expectedVerses;
+}
+
+constexpr const char* kBibleditWeb = "/usr/share/bibledit/demo";
+
+void BM_ImportUsfmFolder(benchmark::State& state) {
+    if (!platform::DirectoryExists(kBibleditWeb)) {
+        state.SkipWithError("the WEB USFM folder is missing (Debian package bibledit-data)");
+        return;
+    }
+    ImportPublished(state, kBibleditWeb, 31103);
+}
+BENCHMARK(BM_ImportUsfmFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The OSIS file of the run, or empty.
+std::string OsisFile() {
+    const char* file = std::getenv("QUILLAX_BENCH_OSIS_FILE");
+    return file != nullptr && platform::FileExists(file) ? std::string(file) : std::string();
+}
+
+void BM_ImportOsis(benchmark::State& state) {
+    const std::string file = OsisFile();
+    if (file.empty()) {
+        state.SkipWithError("no OSIS file (QUILLAX_BENCH_OSIS_FILE; bench/run-all.sh exports one with mod2osis)");
+        return;
+    }
+    ImportPublished(state, file, 31102);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(platform::FileSize(file).value_or(0)));
+}
+BENCHMARK(BM_ImportOsis)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// SWORD's osis2mod on the same file: a new uncompressed module in a fresh folder each time.
+void BM_Osis2modSameFile(benchmark::State& state) {
+    const std::string file = OsisFile();
+    if (file.empty() || std::system("command -v osis2mod >/dev/null 2>&1") != 0) {
+        state.SkipWithError("no OSIS file, or osis2mod is not installed (Debian package libsword-utils)");
+        return;
+    }
+    const std::string output = g_bench->root + "/osis2mod-module/";
+    RunIntoFreshFolder(state, output, "osis2mod " + Quoted(output) + " " + Quoted(file), "osis2mod failed");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(platform::FileSize(file).value_or(0)));
+}
+BENCHMARK(BM_Osis2modSameFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -6,7 +6,8 @@
 #
 # Builds the Linux release build (preset native, build/native) with the benchmark programs,
 # exports the King James text from Debian's sword-text-kjv for the import benchmark (and its
-# imp2vs anchor), runs each program with N repetitions (default 5) and keeps the Google
+# imp2vs anchor) and as OSIS with mod2osis (for the OSIS import and its osis2mod anchor), runs
+# each program with N repetitions (default 5) and keeps the Google
 # Benchmark JSON files in build/bench/. The browser latency of the development host is added
 # when build/browser-artifacts/browser-latency.json exists (the browser tests write it).
 # Exit status 1 when a figure misses its target.
@@ -43,6 +44,14 @@ if python3 tools/kjv/export_kjv.py "$kjv" 2>"$results/kjv.log"; then
   export QUILLAX_BENCH_IMPORT_FILE=$kjv
 else
   echo "run-all: the King James text could not be exported; the import runs on a synthetic text" >&2
+fi
+
+# The OSIS import and its osis2mod anchor read the King James Version as SWORD exports it.
+osis=$results/kjv.osis.xml
+if command -v mod2osis >/dev/null 2>&1 && mod2osis engKJV2006eb >"$osis" 2>"$results/mod2osis.log"; then
+  export QUILLAX_BENCH_OSIS_FILE=$osis
+else
+  echo "run-all: the King James text could not be exported as OSIS; the OSIS rows are skipped" >&2
 fi
 
 for program in "${programs[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Prints one table of the benchmark figures: each target of the project, what was measured,
-whether it is met, and the side-by-side anchor (diatheke, imp2vs, curl, unzip) with the ratio.
+whether it is met, and the side-by-side anchor (diatheke, imp2vs, osis2mod, curl, unzip) with the
+ratio.
 
     table.py RESULTS_DIR [--markdown]
 
@@ -28,6 +29,11 @@ ROWS = [
     ("import of 31,102 verses with index", ("import_bench", "BM_ImportBible", "real_time"),
      200.0, "ms", "<=",
      ("imp2vs, same verses", "import_bench", "BM_Imp2vsSameText", "real_time", None, None)),
+    ("import of the WEB USFM folder (83 files)", ("import_bench", "BM_ImportUsfmFolder", "real_time"),
+     200.0, "ms", "<=", None),
+    ("import of the KJV as OSIS (mod2osis, 18 MB)", ("import_bench", "BM_ImportOsis", "real_time"),
+     None, "ms", "<=",
+     ("osis2mod, same file", "import_bench", "BM_Osis2modSameFile", "real_time", 0.2, "<=")),
     ("OpenPage per chapter, 2 parallel versions (median)",
      ("page_bench", "BM_OpenEveryChapter/layout2", "median_us"), 300.0, "us", "<=", None),
     ("SearchWords of a common word", ("page_bench", "BM_SearchWords/maxsearch", "real_time"),

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/import_scratch.h"
 #include "platform/files.h"
 #include "setup/bible_import.h"
 #include "setup/setup_session.h"
@@ -78,20 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = ConvertVerseList(verses, verseCount);
     CheckModuleText(text, verseCount);
 
-    fuzzing::ResetDirectory(top);
-    fuzzing::ResetDirectory(config);
-    fuzzing::PutFile(config + "/bible.ini", ini);
-    fuzzing::PutFile(config + "/in.dat", verses);
-    SetupSession session;
-    session.configDirectory = GbString(config + "\\");
-    {
-        const fuzzing::WorkingDirectory inConfig(config);
-        ImportBible(session, GbString("in.dat"));
-    }
+    fuzzing::ImportInScratch(kName, top, "in.dat", verses, ini);
 
-    for (const std::string& path : fuzzing::ListTree(top)) {
-        if (path != "b/" && path.rfind("b/cfg/", 0) != 0) Finding(kName, "the import wrote outside");
-    }
     // A line end other than CR LF (a lone CR or LF, or blanks between CR and LF, which the
     // blank rule joins into a new CR LF) or a 0 byte can cut the list where it is written
     // back; the list is checked for bible.ini texts without them.

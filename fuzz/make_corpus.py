@@ -162,6 +162,60 @@ def main():
         + 'XDG_PICTURES_DIR="$HOME/图片"\n'.encode("utf-8"),
     })
 
+    # One USFM file each (the whole input).
+    write("usfm_fuzz", {
+        "book": (
+            "\ufeffLicence text before the book.\n"
+            "\\id GEN World English Bible\n\\h Genesis\n\\toc1 Genesis\n\\mt1 Genesis\n\\ip Intro.\n"
+            "\\c 1\n\\s1 The Creation\n\\p\n"
+            "\\v 1 In the beginning, God\\f + \\fr 1:1 \\ft The word \\fq God\\f* created\\x - \\xt John 1:1\\x*.\n"
+            "\\v 2 The \\w earth|strong=\"H0776\"\\w* was \\add formless\\add* and \\+w empty|H8414\\+w*.\n"
+            "\\q1\n\\v 3-4 God said, \\wj \u201cLet there be\\wj*\n"
+            "\\q2 light,\u201d and \\nd Yahweh\\nd* saw it. \\qs Selah.\\qs*\n"
+            "\\c 2\n\\cl Chapter Two\n\\d A Psalm.\n"
+            "\\v 1 \\va 2\\va*\\vp 1a\\vp*Thus\\fig A picture|src=\"a.jpg\"\\fig* the heavens.\n"
+            "\\esb\n\\p Study.\n\\esbe\n\\v 2 \u8d77\u521d\u795e\u521b\u9020\u5929\u5730\u3002\U0001F600\n"
+        ).encode("utf-8"),
+        "books": (
+            "\\id FRT\r\n\\mt1 Preface\r\n\\id TOB\r\n\\c 1\r\n\\v 1 Tobit.\r\n"
+            "\\id REV\r\n\\c 22\r\n\\p\r\n\\v 21 The grace\\f + \\ft open note\r\n"
+            "\\id MAT\r\n\\c 1\r\n\\v 1 The book.\r\n"
+        ).encode("utf-8"),
+        "cut": b"\\id GEN\n\\h Genesis\n",
+        "faults": b"\\id EXO\n\\c 1\n\\v 1 x\n\\c 1000\n\\v\n",
+    })
+
+    # One OSIS document each (the whole input).
+    head = ('<?xml version="1.0" encoding="UTF-8"?>\n<osis xmlns="http://www.bibletechnologies.net/2003/OSIS/namespace">\n'
+            '<osisText osisIDWork="t"><header><work osisWork="t"><title>A Bible</title></work></header>\n')
+    tail = "\n</osisText>\n</osis>\n"
+    write("osis_fuzz", {
+        "container": (head
+            + '<div type="book" osisID="Gen"><chapter osisID="Gen.1">\n'
+            '<verse osisID="Gen.1.1">In the <w lemma="strong:H7225">beginning</w> <w>God</w><note placement="foot">'
+            '<reference>1:1</reference>A note</note><w>created</w> <transChange type="added">the</transChange> heaven.</verse>\n'
+            '<verse osisID="Gen.1.2 Gen.1.3"><title type="psalm">Title</title><lg><l level="1"><divineName>Lord</divineName>'
+            ', how</l><l level="2"><q who="x">\u201ctrouble\u201d</q></l></lg><lb/>Selah.</verse>\n'
+            '</chapter></div><div type="book" osisID="Tob"><chapter osisID="Tob.1"><verse osisID="Tob.1.1">T</verse>'
+            '</chapter></div>' + tail).encode("utf-8"),
+        "milestones": (head
+            + '<div type="book" osisID="Matt"><chapter sID="Matt.1" osisID="Matt.1"/>\n'
+            '<p><verse sID="Matt.1.1" osisID="Matt.1.1"/>The book</p><title>Heading</title><p>of Jesus.<verse eID="Matt.1.1"/>\n'
+            '<verse sID="Matt.1.2" osisID="KJV:Matt.1.2!a"/>Abraham</p><chapter eID="Matt.1"/></div>\n'
+            '<div type="book" osisID="Mark"><chapter osisID="Mark.1"><verse osisID="Mark.1.1"/>The beginning.</chapter></div>'
+            + tail).encode("utf-8"),
+        "damaged": (head
+            + '<div type="book" osisID="Exod"><chapter osisID="Exod.6">\n'
+            '<verse osisID="Exod.6.2">I am the <divineName>LORD</divineName>:<note>the <divineName>LORD\\+nd*: or, '
+            '<seg><divineName>JEHOVAH</divineName></seg></note></verse>\n'
+            '<verse osisID="Exod.6.3">by my name \\nd <w>JEHOVAH</w></divineName> was I not known.</verse>\n'
+            '<verse osisID="Exod.6.4"><list><item>One.</item></verse><verse osisID="Exod.6.5"><item>Two.</item> </list></verse>\n'
+            '<verse osisID="Exod.6.6">Open<note>never closed</verse><verse osisID="Exod.6.7">Next.</verse>\n'
+            '</chapter></div>' + tail).encode("utf-8"),
+        "cut": (head + '<verse osisID="Gen.1.1">In the beg').encode("utf-8"),
+        "latin": b'<?xml version="1.0" encoding="ISO-8859-1"?>\n<osis><verse osisID="Gen.1.1">caf\xe9</verse></osis>\n',
+    })
+
 
 if __name__ == "__main__":
     main()

@@ -22,7 +22,7 @@ set -euo pipefail
 
 targets=(midi_load_fuzz midi_convert_fuzz config_fuzz module_fuzz markup_fuzz references_fuzz
   page_text_fuzz event_capture_fuzz manifest_fuzz archive_fuzz errata_fuzz import_fuzz
-  system_tables_fuzz)
+  system_tables_fuzz usfm_fuzz osis_fuzz)
 
 usage() {
   echo "usage: scripts/fuzz.sh TARGET|--all SECONDS [libFuzzer options...]; scripts/fuzz.sh --list" >&2

@@ -27,8 +27,13 @@ packages=(
   zip unzip curl
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)
   diatheke sword-text-kjv sword-text-web
-  # SWORD's importer, run beside the import benchmark
+  # SWORD's importer, run beside the import benchmark; its mod2osis exports the OSIS Bibles
+  # that the OSIS import is checked with (tools/kjv/compare_import.py)
   libsword-utils
+  # the World English Bible in USFM (/usr/share/bibledit/demo), for the USFM import's check
+  bibledit-data
+  # the XML parser of the OSIS import (the Windows build compiles it from Debian's source)
+  libxml2-dev
   # fuzzing
   clang libclang-rt-14-dev
 )

@@ -1,6 +1,7 @@
 #include "setup/bible_import.h"
 
 #include "platform/files.h"
+#include "setup/bible_formats/published_bible.h"
 #include "textlib/line_reader.h"
 #include "setup/module_index.h"
 #include "setup/path_text.h"
@@ -42,14 +43,6 @@ bool IsAbsolutePath(std::string_view path) {
            (path.size() >= 2 && path[1] == ':');
 }
 
-// The chapter header: book x 1000 + chapter as the last five of its decimal digits, zero-padded.
-void AppendChapterHeader(std::string& out, int book, int chapter) {
-    const long long code = static_cast<long long>(book) * 1000 + chapter;
-    const std::string digits = "00000" + std::to_string(code);
-    out.append(digits, digits.size() - 5, 5);
-    out += ":=\n";
-}
-
 // Removes the reference at the start of the verse text (position t of the verse line).
 void RemoveReference(GbString& line, int t, bool firstLine) {
     if (line.GetAt(t) == '"') {
@@ -73,6 +66,13 @@ void RemoveReference(GbString& line, int t, bool firstLine) {
 }
 
 }  // namespace
+
+void AppendModuleChapterHeader(std::string& out, int book, int chapter) {
+    const long long code = static_cast<long long>(book) * 1000 + chapter;
+    const std::string digits = "00000" + std::to_string(code);
+    out.append(digits, digits.size() - 5, 5);
+    out += ":=\n";
+}
 
 GbString ImportModuleName(std::string_view fileName) {
     GbString name = NamePart(fileName);
@@ -113,7 +113,7 @@ std::string ConvertVerseList(std::string_view input, int& verseCount) {
         const int book = ToInt(fields[1]);
         const int chapter = ToInt(fields[2]);
         if (book != previousBook || chapter != previousChapter) {
-            AppendChapterHeader(out, book, chapter);
+            AppendModuleChapterHeader(out, book, chapter);
             previousBook = book;
             previousChapter = chapter;
         }
@@ -190,18 +190,58 @@ bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
     return true;
 }
 
+bool InstallImportedModule(SetupSession& session, const GbString& module, std::string_view text) {
+    const GbString& config = session.configDirectory;
+    // Each write that fails ends the import and says which file it was.
+    const auto failed = [&session](const GbString& path) {
+        session.messageText = GbString(kImportWriteFailedMessage) + path;
+        return false;
+    };
+    platform::MakeDirectories(config + "usr");
+    if (!platform::WriteWholeFile(config + module + ".txt", text)) {
+        return failed(config + module + ".txt");
+    }
+
+    GbString ini(platform::ReadWholeFile(config + "bible.ini").value_or(std::string()));
+    ReplaceAll(ini, " =", "=");
+    ReplaceAll(ini, "= ", "=");
+    // Rewritten whole through a temporary file: a failed write leaves the old file.
+    if (AddParallelModule(ini, module) && !platform::WriteWholeFile(config + "bible.ini", ini)) {
+        return failed(config + "bible.ini");
+    }
+
+    if (!BuildModuleIndex(config, module, false, ":=")) {
+        return failed(config + module + ".inx");
+    }
+    return true;
+}
+
 void ImportBible(SetupSession& session, const GbString& fileName) {
     GbString inputName(fileName);
     inputName.MakeLower();
-    const GbString module = ImportModuleName(inputName);
-    const GbString& config = session.configDirectory;
-
-    std::optional<std::string> input = platform::ReadWholeFile(inputName);
     // A name without a directory is looked for in the configuration directory (the current
     // one), then where the tool was started, where its user most likely meant it.
-    if (!input && !IsAbsolutePath(inputName.view()) && !session.startDirectory.IsEmpty()) {
-        input = platform::ReadWholeFile(session.startDirectory + "\\" + inputName);
+    if (!platform::PathExists(inputName) && !IsAbsolutePath(inputName.view()) &&
+        !session.startDirectory.IsEmpty() &&
+        platform::PathExists(session.startDirectory + "\\" + inputName)) {
+        inputName = session.startDirectory + "\\" + inputName;
     }
+
+    // USFM and OSIS are read whole before anything is written: an input they refuse changes
+    // nothing.
+    if (const BibleFormat format = BibleFormatOf(inputName); format != BibleFormat::VerseList) {
+        const GbString module = PublishedModuleName(inputName);
+        const PublishedBible bible = ReadPublishedBible(inputName, format, module);
+        if (!bible.ok) {
+            session.messageText = bible.message;
+        } else if (InstallImportedModule(session, module, bible.moduleText)) {
+            session.messageText = bible.message;
+        }
+        return;
+    }
+
+    const GbString module = ImportModuleName(inputName);
+    const std::optional<std::string> input = platform::ReadWholeFile(inputName);
     if (!input) {
         session.messageText = kImportMissingMessage;
         return;
@@ -212,30 +252,9 @@ void ImportBible(SetupSession& session, const GbString& fileName) {
         session.messageText = kImportEmptyMessage;
         return;
     }
-    // Each write that fails ends the import and says which file it was.
-    const auto failed = [&session](const GbString& path) {
-        session.messageText = GbString(kImportWriteFailedMessage) + path;
-    };
-    platform::MakeDirectories(config + "usr");
-    if (!platform::WriteWholeFile(config + module + ".txt", text)) {
-        failed(config + module + ".txt");
-        return;
+    if (InstallImportedModule(session, module, text)) {
+        session.messageText = kImportDoneMessage;
     }
-
-    GbString ini(platform::ReadWholeFile(config + "bible.ini").value_or(std::string()));
-    ReplaceAll(ini, " =", "=");
-    ReplaceAll(ini, "= ", "=");
-    // Rewritten whole through a temporary file: a failed write leaves the old file.
-    if (AddParallelModule(ini, module) && !platform::WriteWholeFile(config + "bible.ini", ini)) {
-        failed(config + "bible.ini");
-        return;
-    }
-
-    if (!BuildModuleIndex(config, module, false, ":=")) {
-        failed(config + module + ".inx");
-        return;
-    }
-    session.messageText = kImportDoneMessage;
 }
 
 }  // namespace quillax

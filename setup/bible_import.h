@@ -39,6 +39,10 @@ extern const char kImportWriteFailedMessage[];
 // ("d:\bibles\cuv.big5.txt" gives "usr\cuv").
 GbString ImportModuleName(std::string_view fileName);
 
+// Appends the chapter header of a module: book x 1000 + chapter as the last five of its decimal
+// digits, zero-padded, then ":=" and LF.
+void AppendModuleChapterHeader(std::string& out, int book, int chapter);
+
 // The module text made from a verse list; verseCount receives the number of data lines.
 std::string ConvertVerseList(std::string_view input, int& verseCount);
 
@@ -58,13 +62,18 @@ bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view val
 // appended (after a "," when the value is not empty). Returns whether iniText changed.
 bool AddParallelModule(GbString& iniText, std::string_view moduleName);
 
-// Imports the verse list in fileName (relative to the current directory, which the driver made
-// the configuration directory, or else to the directory the tool was started in): writes the
-// module, adds it to "EQUATEFILE=" of bible.ini (rewritten whole through a temporary file, and
-// only when the list changes), builds its index (marker ":=") and sets the message text. A
-// missing input or one without data lines changes nothing; a file that cannot be written (a
+// Writes the text of an imported module (configuration directory + module + ".txt"), adds the
+// module to "EQUATEFILE=" of bible.ini (rewritten whole through a temporary file, and only when
+// the list changes) and builds its index (marker ":="). A file that cannot be written (a
 // read-only installation, a full disk) ends the import with kImportWriteFailedMessage and its
-// path.
+// path as the message text, and false.
+bool InstallImportedModule(SetupSession& session, const GbString& module, std::string_view text);
+
+// Imports the Bible in fileName (relative to the current directory, which the driver made the
+// configuration directory, or else to the directory the tool was started in) and sets the
+// message text: a verse list as described above, or a published Bible in USFM or OSIS (see
+// setup/bible_formats/published_bible.h), chosen by the path. A missing input, one without
+// verses or one its reader refuses changes nothing.
 void ImportBible(SetupSession& session, const GbString& fileName);
 
 }  // namespace quillax

@@ -17,6 +17,8 @@
 #     Documents folder is refused and deletes nothing; errata on a read-only module name the
 #     module and leave no .tex file, errata whose old text is nowhere say that nothing needed
 #     correcting; "-u" says what it did.
+#  5. "-import" of a USFM book, a USFM folder and an OSIS file in an installation of its own,
+#     each also imported by the Linux build's envoke: the same module, index and bible.ini bytes.
 #
 # Every run of envoke.exe must end with exit status 0. The questions are answered through
 # QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine runs in the Chinese locale (code
@@ -275,5 +277,57 @@ check "errata that are applied say so" contains "$said" '已成功的按堪误�
 # -u, not quiet: the box says what was done.
 said=$(envoke_says "$prod2/cfg" -u)
 check "-u says what it did" contains "$said" 'Tessaly辅助工具'
+# ---- -import: the same Bibles give the same bytes on Windows as on Linux -----------------------
+# Self-contained: an installation of its own (C:\imp\cfg on Windows, one in the work folder for
+# the Linux build's envoke, which build/native must hold). Imported on both: a small USFM book
+# with Chinese text and characters GBK lacks, the World English Bible folder of bibledit-data
+# and the King James Version exported as OSIS by mod2osis (each when installed); the module, its
+# index and bible.ini must be the same bytes.
+native_envoke=$repo_root/build/native/bin/envoke
+if [[ ! -x $native_envoke ]]; then
+  check "-import on both builds needs build/native/bin/envoke (build the native preset)" false
+else
+  bibles=$drive_c/bibles
+  import_win=$drive_c/imp/cfg
+  import_linux=$work/import-linux/cfg
+  mkdir -p "$bibles" "$import_win" "$import_linux"
+  cp "$envoke" "$import_win/envoke.exe"
+  for dir in "$import_win" "$import_linux"; do
+    printf '[bible]\r\nSYSKEY=corpa\r\nEQUATEFILE=usr\\niv\r\n' >"$dir/bible.ini"
+  done
+  # 创世记 1:1 起初神创造天地。 with an em dash, a euro sign, an emoji and a note.
+  printf '\\id GEN\n\\c 1\n\\p\n\\v 1 \xe8\xb5\xb7\xe5\x88\x9d\xe7\xa5\x9e\\f + \\ft x\\f*\xe5\x88\x9b\xe9\x80\xa0\xe5\xa4\xa9\xe5\x9c\xb0\xe3\x80\x82\n\\v 2 \xe2\x80\x94\xe2\x82\xac\xf0\x9f\x98\x80 caf\xc3\xa9\n' \
+    >"$bibles/cuv.usfm"
+  import_names=(cuv.usfm)
+  if [[ -d /usr/share/bibledit/demo ]]; then
+    cp -r /usr/share/bibledit/demo "$bibles/web"
+    import_names+=(web)
+  else
+    check "-import of bibledit's World English Bible needs the package bibledit-data" false
+  fi
+  if command -v mod2osis >/dev/null 2>&1 && mod2osis engKJV2006eb >"$bibles/kjv.osis" 2>/dev/null; then
+    import_names+=(kjv.osis)
+  else
+    check "-import of the King James Version as OSIS needs mod2osis and sword-text-kjv" false
+  fi
+  for name in "${import_names[@]}"; do
+    status=0
+    (cd "$import_win" && run_wine envoke.exe -q -import "C:\\bibles\\$name") || status=$?
+    wait_wine
+    check "-import $name ends with status 0 on Windows (status $status)" test "$status" -eq 0
+    status=0
+    (cd "$import_linux" && QUILLAX_REGISTRY=$work/import-linux/registry "$native_envoke" -q -import "$bibles/$name") || status=$?
+    check "-import $name ends with status 0 on Linux (status $status)" test "$status" -eq 0
+    module=${name%%.*}
+    check "-import $name writes its module on Windows" test -s "$import_win/usr/$module.txt"
+    check "-import $name: the same module bytes on both builds" \
+      cmp -s "$import_win/usr/$module.txt" "$import_linux/usr/$module.txt"
+    check "-import $name: the same index bytes on both builds" \
+      cmp -s "$import_win/usr/$module.inx" "$import_linux/usr/$module.inx"
+  done
+  check "-import: the same bible.ini on both builds" cmp -s "$import_win/bible.ini" "$import_linux/bible.ini"
+  check "-import lists every imported module" \
+    grep -q "EQUATEFILE=usr\\\\niv,usr\\\\cuv" "$import_win/bible.ini"
+fi
 
 finish

@@ -127,6 +127,13 @@ def export(lines, out, osis=False):
     return verses, len(books), dropped
 
 
+def module_installed(program, module):
+    """Whether diatheke (at program) lists the SWORD module."""
+    modules = subprocess.run([program, "-b", "system", "-k", "modulelist"],
+                             capture_output=True, text=True, check=False).stdout
+    return re.search(rf"^{re.escape(module)} :", modules, re.MULTILINE) is not None
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("output", help="file to write (the import file of envoke -import)")
@@ -143,9 +150,7 @@ def main(argv=None):
     if program is None:
         print("export_kjv: diatheke is not installed (Debian package diatheke)", file=sys.stderr)
         return 2
-    modules = subprocess.run([program, "-b", "system", "-k", "modulelist"],
-                             capture_output=True, text=True, check=False).stdout
-    if not re.search(rf"^{re.escape(args.module)} :", modules, re.MULTILINE):
+    if not module_installed(program, args.module):
         print(f"export_kjv: the SWORD module {args.module} is not installed "
               "(Debian package sword-text-kjv)", file=sys.stderr)
         return 2
