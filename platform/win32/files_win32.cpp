@@ -224,7 +224,15 @@ bool RemoveEmptyDirectory(std::string_view path) {
 }
 
 bool RenamePath(std::string_view from, std::string_view to, bool replaceExisting) {
-    return MoveFileExA(AnsiPath(from).c_str(), AnsiPath(to).c_str(),
+    const std::string target = AnsiPath(to);
+    // Windows refuses to replace a read-only file; Wine lets a rename over one through when the
+    // Unix permissions allow it (always for root), so the rule is kept here on every system.
+    const DWORD old = Attributes(target);
+    if (replaceExisting && old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return MoveFileExA(AnsiPath(from).c_str(), target.c_str(),
                        replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
 }
 
