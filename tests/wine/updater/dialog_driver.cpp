@@ -8,8 +8,8 @@
 //
 // --cancel: next, then update; answers the question about the running product with OK
 // ("question <text>" in the report), waits until a download is under way ("downloading
-// <status>"), presses Cancel and reports whether the dialog was hidden while the program still
-// ran ("hidden-while-running 1"), then waits for the program to close the dialog ("== closed").
+// <status>"), presses Cancel and waits for the program to close the dialog ("== closed", at most
+// 10 s later).
 // --idle: does nothing for two minutes (a stand-in for the product the update must end).
 //
 // The report (GBK text) starts with the font of dialog resource 102 as CVUPDATE_EXE holds it
@@ -329,17 +329,13 @@ bool DriveCancel() {
         return Fail("no download under way within 30 s");
     }
     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-    bool hidden = false;
-    for (int i = 0; i < 20 && !hidden; ++i) {
-        Sleep(50);
-        hidden = IsWindow(dialog) && !IsWindowVisible(dialog);
-    }
-    std::fprintf(report, "hidden-while-running %d\n", hidden ? 1 : 0);
-    for (int i = 0; i < 600 && IsWindow(dialog); ++i) {
+    // Cancel stops the download at its next read: the dialog closes within moments, long before
+    // the slow archive could have arrived.
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) {
         Sleep(100);
     }
     if (IsWindow(dialog)) {
-        return Fail("the dialog stayed open after the pass");
+        return Fail("the dialog stayed open 10 s after Cancel");
     }
     std::fprintf(report, "== closed\n");
     std::fclose(report);
