@@ -73,6 +73,11 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
+bool ProfileTooLarge(const platform::HttpResponseHead& head, std::uint64_t received) {
+    return received > kProfileDownloadLimit ||
+           (head.contentLength && *head.contentLength > kProfileDownloadLimit);
+}
+
 UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section) {
     UpdateEntry entry;
     entry.name = GbString(section);
@@ -279,9 +284,14 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
         platform::RemoveFile(partPath.view());
     }
 
+    bool tooLarge = false;
     platform::HttpCallbacks callbacks;
     callbacks.onHead = [&](const platform::HttpResponseHead& head) {
         front_.SetStatus((updater_text::kStatusDownloading + GbString(updateFile)).view());
+        if (configuration && ProfileTooLarge(head, 0)) {
+            tooLarge = true;
+            return false;
+        }
         if (head.status == 404) {
             front_.SetStatus((GbString(updateFile) + updater_text::kStatusNotFound).view());
             return false;
@@ -293,10 +303,18 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
             const std::uint64_t percent = received * 100 / *head.contentLength;
             front_.SetProgress(static_cast<int>(percent > 100 ? 100 : percent));
         }
+        if (configuration && ProfileTooLarge(head, received)) {
+            tooLarge = true;
+            return false;
+        }
         front_.ProcessPendingMessages();
         return !front_.CancelRequested();
     };
     const platform::HttpTransfer transfer = connection_.GetToFile(updateFile, partPath.view(), callbacks);
+    if (tooLarge) {
+        platform::RemoveFile(partPath.view());
+        return failLine(GbString(updateFile), updater_text::kLineTooLarge);
+    }
     if (transfer.outcome != platform::HttpOutcome::Saved && platform::PathExists(partPath.view())) {
         platform::RemoveFile(partPath.view());  // what arrived of a failed transfer is of no use
     }

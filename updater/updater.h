@@ -21,6 +21,14 @@
 
 namespace quillax {
 
+// The manifest and a downloaded bible.ini are profiles of a few kilobytes: a server that sends
+// more than this is refused before the file is read.
+constexpr std::uint64_t kProfileDownloadLimit = 4 * 1024 * 1024;
+
+// Whether a transfer of a profile has passed kProfileDownloadLimit (by its announced length or
+// by what has arrived).
+bool ProfileTooLarge(const platform::HttpResponseHead& head, std::uint64_t received);
+
 // One section of the manifest, as EvaluateEntry reads it.
 struct UpdateEntry {
     GbString name;  // the section name: the local file name
