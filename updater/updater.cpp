@@ -79,9 +79,12 @@ bool ProfileTooLarge(const platform::HttpResponseHead& head, std::uint64_t recei
 }
 
 UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section) {
+    return ReadUpdateEntry(ProfileText{std::string(manifestText)}, section);
+}
+
+UpdateEntry ReadUpdateEntry(const ProfileText& profile, std::string_view section) {
     UpdateEntry entry;
     entry.name = GbString(section);
-    const ProfileText profile{std::string(manifestText)};
     struct Field {
         const char* key;
         GbString* value;
@@ -160,7 +163,7 @@ bool Updater::RunEntries(bool apply) {
         if (cancelled_) {
             break;
         }
-        if (EvaluateEntry(section, apply)) {
+        if (EvaluateEntry(manifest, section, apply)) {
             needed = true;
         }
     }
@@ -178,8 +181,11 @@ void Updater::FinishPass() {
 }
 
 bool Updater::EvaluateEntry(const GbString& section, bool apply) {
-    const auto manifestText = platform::ReadWholeFile(setup_.manifestCopy.view());
-    const UpdateEntry entry = ReadUpdateEntry(manifestText ? *manifestText : std::string(), section.view());
+    return EvaluateEntry(ProfileText::Load(setup_.manifestCopy.view()), section, apply);
+}
+
+bool Updater::EvaluateEntry(const ProfileText& manifest, const GbString& section, bool apply) {
+    const UpdateEntry entry = ReadUpdateEntry(manifest, section.view());
 
     const GbString targetPath = SafeTargetPath(entry.targetPath.view());
     const GbString targetDir =
