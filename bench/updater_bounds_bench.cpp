@@ -101,6 +101,16 @@ bool ExtractWholeInMemory(const std::string& archive, const std::string& target)
     return ok && platform::WriteWholeFile(target, data, platform::DiskFlush::Skipped);
 }
 
+// An updater that installs into `dir`, downloads into its "update" folder and keeps its manifest
+// copy there.
+quillax::UpdaterSetup SetupIn(const std::string& dir) {
+    quillax::UpdaterSetup setup;
+    setup.installDir = quillax::GbString(dir);
+    setup.ownDir = quillax::GbString(dir);
+    setup.manifestCopy = quillax::GbString(dir + "cvupdate.ini");
+    return setup;
+}
+
 long Median(std::vector<long> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
@@ -210,10 +220,7 @@ int main(int argc, char** argv) {
         peak = MeasureChild([&] {
             quillax::RecordingFront front;
             platform::HttpConnection connection("cvupdate", "127.0.0.1", port);
-            quillax::UpdaterSetup setup;
-            setup.installDir = quillax::GbString(work);
-            setup.ownDir = quillax::GbString(work);
-            setup.manifestCopy = quillax::GbString(work + "cvupdate.ini");
+            const quillax::UpdaterSetup setup = SetupIn(work);
             quillax::Updater updater(front, connection, setup);
             // Refused: the local bible.ini stays as it was.
             return !updater.DownloadAndInstall("/bible.ini", work) &&
@@ -241,10 +248,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < repetitions; ++run) {
         quillax::RecordingFront front;
         platform::HttpConnection connection("cvupdate", "127.0.0.1", port);
-        quillax::UpdaterSetup setup;
-        setup.installDir = quillax::GbString(manifestDir);
-        setup.ownDir = quillax::GbString(manifestDir);
-        setup.manifestCopy = quillax::GbString(manifestDir + "cvupdate.ini");
+        const quillax::UpdaterSetup setup = SetupIn(manifestDir);
         quillax::Updater updater(front, connection, setup);
         using Clock = std::chrono::steady_clock;
         auto start = Clock::now();
