@@ -14,7 +14,9 @@
 // No function throws; failures are results (nothing, false, an empty list).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,7 +40,47 @@ enum class DiskFlush { Flushed, Skipped };
 bool WriteWholeFile(std::string_view path, std::string_view bytes,
                     DiskFlush flush = DiskFlush::Flushed);
 
-// Test seam: makes the next WriteWholeFile calls fail at a given step, so tests can check that
+// A file read piece by piece, so that a file of any size costs only the caller's buffer.
+class FileReader {
+public:
+    explicit FileReader(std::string_view path);  // ok() tells whether the file could be opened
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool ok() const;
+    std::uint64_t Size() const;
+    // Reads up to `size` bytes at the current position; 0 at the end or on a read error.
+    std::size_t Read(void* buffer, std::size_t size);
+    // Moves the position (from the start of the file); false beyond its end.
+    bool Seek(std::uint64_t offset);
+    std::uint64_t Position() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A whole-file replacement written piece by piece, with the rules of WriteWholeFile: the pieces
+// go to a temporary file in the same directory, and Commit renames it over the file. Destroyed
+// without a successful Commit, it leaves the old file as it was and no temporary file behind.
+class FileReplacement {
+public:
+    explicit FileReplacement(std::string_view path, DiskFlush flush = DiskFlush::Flushed);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    bool ok() const;  // the temporary file exists and every write so far succeeded
+    bool Write(std::string_view bytes);
+    bool Commit();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Test seam: makes the next WriteWholeFile calls (and FileReplacement) fail at a given step, so tests can check that
 // a failed write leaves the old file intact. Not for use outside tests.
 enum class WriteFault {
     None,          // normal operation

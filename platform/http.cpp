@@ -24,4 +24,24 @@ std::optional<std::uint64_t> ParseContentLength(std::string_view value) {
     return number;
 }
 
+LowSpeedWatch::LowSpeedWatch(std::uint64_t bytesPerSecond, long windowMs, long long nowMs)
+    : bytesPerSecond_(bytesPerSecond),
+      windowMs_(windowMs > 0 ? windowMs : 1),
+      windowShare_(bytesPerSecond * static_cast<std::uint64_t>(windowMs_) / 1000),
+      windowStartMs_(nowMs) {}
+
+bool LowSpeedWatch::TooSlow(std::uint64_t received, long long nowMs) {
+    if (received - windowStartBytes_ >= windowShare_) {
+        windowStartMs_ = nowMs;
+        windowStartBytes_ = received;
+        return false;
+    }
+    return bytesPerSecond_ > 0 && nowMs - windowStartMs_ >= windowMs_;
+}
+
+std::string LowSpeedWatch::Text() const {
+    return "the transfer stayed under " + std::to_string(bytesPerSecond_) + " bytes a second for " +
+           std::to_string(windowMs_ / 1000) + "." + std::to_string(windowMs_ % 1000 / 100) + " s";
+}
+
 }  // namespace quillax::platform

@@ -13,6 +13,9 @@
 //    the time SetStallTimeout sets), a connection that breaks, and a body that ends before the
 //    announced Content-Length are read failures (a truncated file is never reported as
 //    complete);
+//  - a transfer whose rate stays under kHttpLowSpeedBytesPerSecond for kHttpLowSpeedWindowMs
+//    (or the limit SetLowSpeedLimit sets) is a read failure too, and its error text says so: a
+//    server that drips its answer cannot keep a download going forever;
 //  - a write to the file that fails because the disk (or the user's quota) is full says so;
 //  - responses are never taken from a cache.
 //
@@ -34,6 +37,10 @@ constexpr std::size_t kHttpReadUnit = 2048;
 constexpr long kHttpConnectTimeoutMs = 5000;
 // A response that delivers nothing for this many milliseconds is a failed read.
 constexpr long kHttpStallTimeoutMs = 60000;
+// A transfer that brings fewer than this many bytes a second, over a whole window of
+// kHttpLowSpeedWindowMs, is a failed read.
+constexpr std::uint64_t kHttpLowSpeedBytesPerSecond = 1024;
+constexpr long kHttpLowSpeedWindowMs = 30000;
 
 // Starts the system's network layer once per process (Windows Sockets; libcurl's global
 // state). False, with the system's text in *errorText when given, when it is not available.
@@ -74,6 +81,26 @@ struct HttpCallbacks {
 // for anything else (or a number beyond 19 digits).
 std::optional<std::uint64_t> ParseContentLength(std::string_view value);
 
+// Watches the rate of one transfer. Each window starts when the previous one has brought its
+// share (limit x window): a window that runs out before its share has arrived means the rate
+// stayed under the limit for the whole window.
+class LowSpeedWatch {
+public:
+    LowSpeedWatch(std::uint64_t bytesPerSecond, long windowMs, long long nowMs);
+    // `received` is the number of bytes that have arrived so far, `nowMs` a steady clock.
+    // True once a window has run out too slowly.
+    bool TooSlow(std::uint64_t received, long long nowMs);
+    // The error text of a transfer that TooSlow ended.
+    std::string Text() const;
+
+private:
+    std::uint64_t bytesPerSecond_;
+    long windowMs_;
+    std::uint64_t windowShare_;
+    long long windowStartMs_;
+    std::uint64_t windowStartBytes_ = 0;
+};
+
 // A session with one HTTP server (WinINet: the internet session and the connection to the
 // server). Requests run one after another on the calling thread.
 class HttpConnection {
@@ -93,6 +120,9 @@ public:
     // How long a response may deliver nothing before the read fails (kHttpStallTimeoutMs
     // unless set).
     void SetStallTimeout(long milliseconds);
+    // The slowest rate a transfer may keep for a whole window before it fails
+    // (kHttpLowSpeedBytesPerSecond over kHttpLowSpeedWindowMs unless set).
+    void SetLowSpeedLimit(std::uint64_t bytesPerSecond, long windowMs);
 
 private:
     struct Impl;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,65 +35,45 @@ bool EndsWithSeparator(std::string_view path) {
     return parts.size() > 1 && parts.back().empty();
 }
 
-// ---- reading the archive from memory ----------------------------------------------------------
+// ---- reading the archive from disk ------------------------------------------------------------
 //
-// The archive is read whole through the file layer (which knows the program's paths) and
-// handed to minizip through these callbacks.
+// minizip reads the archive through these callbacks, piece by piece from the file layer (which
+// knows the program's paths): an archive of any size costs only minizip's own buffers.
 
-struct MemoryStream {
-    const std::string* bytes = nullptr;
-    std::uint64_t position = 0;
-};
-
-voidpf ZCALLBACK OpenMemory(voidpf opaque, const void* /*filename*/, int mode) {
+voidpf ZCALLBACK OpenArchive(voidpf opaque, const void* /*filename*/, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
         return nullptr;
     }
-    auto* stream = static_cast<MemoryStream*>(opaque);
-    stream->position = 0;
-    return stream;
+    auto* reader = static_cast<platform::FileReader*>(opaque);
+    return reader->Seek(0) ? reader : nullptr;
 }
 
-uLong ZCALLBACK ReadMemory(voidpf /*opaque*/, voidpf handle, void* buffer, uLong size) {
-    auto* stream = static_cast<MemoryStream*>(handle);
-    const std::uint64_t total = stream->bytes->size();
-    if (stream->position >= total) {
-        return 0;
-    }
-    const std::uint64_t count = std::min<std::uint64_t>(size, total - stream->position);
-    std::memcpy(buffer, stream->bytes->data() + stream->position, static_cast<std::size_t>(count));
-    stream->position += count;
-    return static_cast<uLong>(count);
+uLong ZCALLBACK ReadArchive(voidpf /*opaque*/, voidpf handle, void* buffer, uLong size) {
+    return static_cast<uLong>(static_cast<platform::FileReader*>(handle)->Read(buffer, size));
 }
 
-uLong ZCALLBACK WriteMemory(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK WriteArchive(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T ZCALLBACK TellMemory(voidpf /*opaque*/, voidpf handle) {
-    return static_cast<MemoryStream*>(handle)->position;
+ZPOS64_T ZCALLBACK TellArchive(voidpf /*opaque*/, voidpf handle) {
+    return static_cast<platform::FileReader*>(handle)->Position();
 }
 
-long ZCALLBACK SeekMemory(voidpf /*opaque*/, voidpf handle, ZPOS64_T offset, int origin) {
-    auto* stream = static_cast<MemoryStream*>(handle);
-    const std::uint64_t total = stream->bytes->size();
+long ZCALLBACK SeekArchive(voidpf /*opaque*/, voidpf handle, ZPOS64_T offset, int origin) {
+    auto* reader = static_cast<platform::FileReader*>(handle);
     std::uint64_t base = 0;
     switch (origin) {
         case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-        case ZLIB_FILEFUNC_SEEK_CUR: base = stream->position; break;
-        case ZLIB_FILEFUNC_SEEK_END: base = total; break;
+        case ZLIB_FILEFUNC_SEEK_CUR: base = reader->Position(); break;
+        case ZLIB_FILEFUNC_SEEK_END: base = reader->Size(); break;
         default: return -1;
     }
     // minizip also steps back with SEEK_CUR: a "negative" offset wraps around, and the sum is
     // right modulo 2^64.
-    const std::uint64_t target = base + offset;
-    if (target > total) {
-        return -1;
-    }
-    stream->position = target;
-    return 0;
+    return reader->Seek(base + offset) ? 0 : -1;
 }
 
-int ZCALLBACK CloseMemory(voidpf, voidpf) { return 0; }
-int ZCALLBACK ErrorMemory(voidpf, voidpf) { return 0; }
+int ZCALLBACK CloseArchive(voidpf, voidpf) { return 0; }
+int ZCALLBACK ErrorArchive(voidpf, voidpf) { return 0; }
 
 std::uint32_t Read32(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
@@ -108,21 +87,24 @@ std::uint16_t Read16(std::string_view bytes, std::size_t at) {
                                       static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
-// Reads the current entry whole; nothing when its data is damaged (read error or CRC).
-std::optional<std::string> ReadCurrentEntry(unzFile zip, std::vector<char>& buffer) {
+// Inflates the current entry into a temporary file beside `target`, kExtractUnit bytes at a
+// time, and renames it over the target once the entry's CRC has passed. False, with the target
+// as it was and no temporary file left, when the data is damaged or a write fails.
+bool ExtractCurrentEntry(unzFile zip, const std::string& target, std::vector<char>& buffer) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
-        return std::nullopt;
+        return false;
     }
-    std::string data;
+    // Each entry replaces its file whole; the flush to disk is left to the system, as an
+    // interrupted update is simply run again.
+    platform::FileReplacement file(target, platform::DiskFlush::Skipped);
     int got = 0;
-    while ((got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
-        data.append(buffer.data(), static_cast<std::size_t>(got));
+    while (file.ok() &&
+           (got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+        file.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
+    // Closing the entry checks its CRC (when it was read to its end).
     const int closed = unzCloseCurrentFile(zip);
-    if (got < 0 || closed != UNZ_OK) {
-        return std::nullopt;
-    }
-    return data;
+    return file.ok() && got == 0 && closed == UNZ_OK && file.Commit();
 }
 
 }  // namespace
@@ -226,21 +208,19 @@ platform::FileTimes EntryTimes(const platform::CalendarTime& dosLocalTime,
 
 ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view baseDirectory) {
     ExtractSummary summary;
-    const auto bytes = platform::ReadWholeFile(archivePath);
-    if (!bytes) {
+    platform::FileReader reader(archivePath);
+    if (!reader.ok()) {
         return summary;
     }
-    MemoryStream stream;
-    stream.bytes = &*bytes;
     zlib_filefunc64_def functions{};
-    functions.zopen64_file = &OpenMemory;
-    functions.zread_file = &ReadMemory;
-    functions.zwrite_file = &WriteMemory;
-    functions.ztell64_file = &TellMemory;
-    functions.zseek64_file = &SeekMemory;
-    functions.zclose_file = &CloseMemory;
-    functions.zerror_file = &ErrorMemory;
-    functions.opaque = &stream;
+    functions.zopen64_file = &OpenArchive;
+    functions.zread_file = &ReadArchive;
+    functions.zwrite_file = &WriteArchive;
+    functions.ztell64_file = &TellArchive;
+    functions.zseek64_file = &SeekArchive;
+    functions.zclose_file = &CloseArchive;
+    functions.zerror_file = &ErrorArchive;
+    functions.opaque = &reader;
     const std::string pathText(archivePath);
     unzFile zip = unzOpen2_64(pathText.c_str(), &functions);
     if (zip == nullptr) {
@@ -313,11 +293,8 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
             fail();
             continue;
         }
-        const auto data = ReadCurrentEntry(zip, buffer);
         const std::string target = base + fileName;
-        // Each entry replaces its file whole; the flush to disk is left to the system, as an
-        // interrupted update is simply run again.
-        if (!data || !platform::WriteWholeFile(target, *data, platform::DiskFlush::Skipped)) {
+        if (!ExtractCurrentEntry(zip, target, buffer)) {
             fail();
             continue;
         }

@@ -40,6 +40,9 @@ inline constexpr char kLineDigestMismatch[] = "校验失败(SHA-256不符)，未
 // A download that broke off (short body, reset connection, time-out): update file + this text
 // + the system's text for the failure. The entry is not installed; the pass goes on.
 inline constexpr char kLineDownloadFailed[] = "下载失败，未安装：";
+// A manifest or a downloaded bible.ini larger than kProfileDownloadLimit: the file + this text.
+// Nothing of it is kept or read.
+inline constexpr char kLineTooLarge[] = "超过4 MB，不是有效的更新资料，已放弃！";
 // A download that is not an archive that can be unpacked: update file + this text.
 inline constexpr char kLineArchiveUnreadable[] = "不是可以解压的ZIP文件，未安装！";
 // An archive entry that could not be unpacked (file in use, name too long, damaged data):

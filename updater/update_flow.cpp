@@ -57,16 +57,25 @@ void UpdateFlow::CheckPass() {
     front_.SetDefaultButton(updater_text::kCaptionNext, false);
     front_.SetStatus(updater_text::kStatusConnecting);
 
+    bool tooLarge = false;
     platform::HttpCallbacks callbacks;
-    callbacks.onHead = [this](const platform::HttpResponseHead& head) {
+    callbacks.onHead = [this, &tooLarge](const platform::HttpResponseHead& head) {
         // An error page is no manifest: only a 2xx answer is taken.
         if (head.status < 200 || head.status > 299) {
+            return false;
+        }
+        tooLarge = ProfileTooLarge(head, 0);
+        if (tooLarge) {
             return false;
         }
         front_.SetStatus(updater_text::kStatusReadingManifest);
         return true;
     };
-    callbacks.onRead = [this](std::uint64_t, const platform::HttpResponseHead&) {
+    callbacks.onRead = [this, &tooLarge](std::uint64_t received, const platform::HttpResponseHead& head) {
+        tooLarge = ProfileTooLarge(head, received);
+        if (tooLarge) {
+            return false;
+        }
         front_.ProcessPendingMessages();
         return !front_.CancelRequested();
     };
@@ -75,6 +84,14 @@ void UpdateFlow::CheckPass() {
     // No copy is kept of a manifest that did not arrive whole, nor of an earlier one.
     if (transfer.outcome != platform::HttpOutcome::Saved && platform::PathExists(manifestCopy_.view())) {
         platform::RemoveFile(manifestCopy_.view());
+    }
+    if (tooLarge) {
+        // As after a failed connection, the caption stays for another try.
+        const GbString line = setup_.url.objectPath + updater_text::kLineTooLarge;
+        front_.AddLine(line.view());
+        front_.SetStatus(line.view());
+        front_.SetDefaultButton(updater_text::kCaptionNext, true);
+        return;
     }
     switch (transfer.outcome) {
         case platform::HttpOutcome::Saved:

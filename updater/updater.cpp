@@ -73,10 +73,18 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
+bool ProfileTooLarge(const platform::HttpResponseHead& head, std::uint64_t received) {
+    return received > kProfileDownloadLimit ||
+           (head.contentLength && *head.contentLength > kProfileDownloadLimit);
+}
+
 UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section) {
+    return ReadUpdateEntry(ProfileText{std::string(manifestText)}, section);
+}
+
+UpdateEntry ReadUpdateEntry(const ProfileText& profile, std::string_view section) {
     UpdateEntry entry;
     entry.name = GbString(section);
-    const ProfileText profile{std::string(manifestText)};
     struct Field {
         const char* key;
         GbString* value;
@@ -155,7 +163,7 @@ bool Updater::RunEntries(bool apply) {
         if (cancelled_) {
             break;
         }
-        if (EvaluateEntry(section, apply)) {
+        if (EvaluateEntry(manifest, section, apply)) {
             needed = true;
         }
     }
@@ -173,8 +181,11 @@ void Updater::FinishPass() {
 }
 
 bool Updater::EvaluateEntry(const GbString& section, bool apply) {
-    const auto manifestText = platform::ReadWholeFile(setup_.manifestCopy.view());
-    const UpdateEntry entry = ReadUpdateEntry(manifestText ? *manifestText : std::string(), section.view());
+    return EvaluateEntry(ProfileText::Load(setup_.manifestCopy.view()), section, apply);
+}
+
+bool Updater::EvaluateEntry(const ProfileText& manifest, const GbString& section, bool apply) {
+    const UpdateEntry entry = ReadUpdateEntry(manifest, section.view());
 
     const GbString targetPath = SafeTargetPath(entry.targetPath.view());
     const GbString targetDir =
@@ -279,9 +290,14 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
         platform::RemoveFile(partPath.view());
     }
 
+    bool tooLarge = false;
     platform::HttpCallbacks callbacks;
     callbacks.onHead = [&](const platform::HttpResponseHead& head) {
         front_.SetStatus((updater_text::kStatusDownloading + GbString(updateFile)).view());
+        if (configuration && ProfileTooLarge(head, 0)) {
+            tooLarge = true;
+            return false;
+        }
         if (head.status == 404) {
             front_.SetStatus((GbString(updateFile) + updater_text::kStatusNotFound).view());
             return false;
@@ -293,10 +309,18 @@ bool Updater::DownloadAndInstall(std::string_view updateFile, std::string_view t
             const std::uint64_t percent = received * 100 / *head.contentLength;
             front_.SetProgress(static_cast<int>(percent > 100 ? 100 : percent));
         }
+        if (configuration && ProfileTooLarge(head, received)) {
+            tooLarge = true;
+            return false;
+        }
         front_.ProcessPendingMessages();
         return !front_.CancelRequested();
     };
     const platform::HttpTransfer transfer = connection_.GetToFile(updateFile, partPath.view(), callbacks);
+    if (tooLarge) {
+        platform::RemoveFile(partPath.view());
+        return failLine(GbString(updateFile), updater_text::kLineTooLarge);
+    }
     if (transfer.outcome != platform::HttpOutcome::Saved && platform::PathExists(partPath.view())) {
         platform::RemoveFile(partPath.view());  // what arrived of a failed transfer is of no use
     }

@@ -21,6 +21,16 @@
 
 namespace quillax {
 
+class ProfileText;
+
+// The manifest and a downloaded bible.ini are profiles of a few kilobytes: a server that sends
+// more than this is refused before the file is read.
+constexpr std::uint64_t kProfileDownloadLimit = 4 * 1024 * 1024;
+
+// Whether a transfer of a profile has passed kProfileDownloadLimit (by its announced length or
+// by what has arrived).
+bool ProfileTooLarge(const platform::HttpResponseHead& head, std::uint64_t received);
+
 // One section of the manifest, as EvaluateEntry reads it.
 struct UpdateEntry {
     GbString name;  // the section name: the local file name
@@ -37,6 +47,8 @@ struct UpdateEntry {
 // Reads the entry `section` of a manifest text (section lines bounded as the manifest reader's
 // buffer bounds them; key names compared without regard to case; a line without "=" skipped).
 UpdateEntry ReadUpdateEntry(std::string_view manifestText, std::string_view section);
+// The same from a manifest parsed once for all its entries.
+UpdateEntry ReadUpdateEntry(const ProfileText& manifest, std::string_view section);
 
 // TargetPath as a relative path that stays inside the installation directory (drive prefixes,
 // leading separators, "." and ".." parts dropped).
@@ -76,6 +88,8 @@ public:
     // Decides whether the entry `section` of the manifest copy needs updating; in the check
     // pass (apply = false) lists it, in the apply pass installs it.
     bool EvaluateEntry(const GbString& section, bool apply);
+    // The same with the manifest copy already parsed (a pass parses it once for all entries).
+    bool EvaluateEntry(const ProfileText& manifest, const GbString& section, bool apply);
 
     // Downloads updateFile into ownDir + "update\" and installs it into targetDir (a ".zip" is
     // unpacked, a bible.ini merged). With a digest given, a download whose SHA-256 differs is

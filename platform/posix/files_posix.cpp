@@ -240,65 +240,88 @@ std::optional<std::string> ReadSystemFile(const std::string& systemPath) {
     return bytes;
 }
 
-bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes,
-                               bool flushToDisk) {
-    if (systemPath.empty()) {
-        return false;
+SystemFileReplacement::SystemFileReplacement(std::string systemPath, bool flushToDisk)
+    : target_(std::move(systemPath)), flushToDisk_(flushToDisk), fault_(detail::CurrentWriteFault()) {
+    if (target_.empty()) {
+        return;
     }
-    mode_t mode = 0666;  // a new file: the process's umask applies
-    bool keepMode = false;
     struct stat old {};
-    if (stat(systemPath.c_str(), &old) == 0) {
+    if (stat(target_.c_str(), &old) == 0) {
         if (S_ISDIR(old.st_mode) || (old.st_mode & S_IWUSR) == 0) {
-            return false;  // a directory or a read-only file is never replaced
+            return;  // a directory or a read-only file is never replaced
         }
-        mode = old.st_mode & 07777;
-        keepMode = true;
+        mode_ = old.st_mode & 07777;
+        keepMode_ = true;
     }
-    const std::string directory = DirectoryOf(systemPath);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    directory_ = DirectoryOf(target_);
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         const std::string unique =
             "qx" + std::to_string(getpid()) + "-" + std::to_string(tempCounter.fetch_add(1));
-        temp = directory + "/" + detail::TemporaryFileName(".", BaseNameOf(systemPath), unique, NAME_MAX);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
+        temp_ = directory_ + "/" + detail::TemporaryFileName(".", BaseNameOf(target_), unique, NAME_MAX);
+        fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) {
+            return;
         }
     }
-    if (fd < 0) {
+}
+
+SystemFileReplacement::~SystemFileReplacement() { Abandon(); }
+
+void SystemFileReplacement::Abandon() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+        unlink(temp_.c_str());
+    }
+}
+
+bool SystemFileReplacement::Write(std::string_view bytes) {
+    if (fd_ < 0 || failed_) {
         return false;
     }
-    const WriteFault fault = detail::CurrentWriteFault();
-    bool ok;
-    if (fault == WriteFault::DuringWrite) {
-        WriteAll(fd, bytes.data(), bytes.size() / 2);
-        ok = false;
-    } else {
-        ok = WriteAll(fd, bytes.data(), bytes.size());
+    if (fault_ == WriteFault::DuringWrite) {
+        WriteAll(fd_, bytes.data(), bytes.size() / 2);  // the disk fills up halfway
+        failed_ = true;
+        return false;
     }
-    if (ok && keepMode) {
-        ok = fchmod(fd, mode) == 0;
+    failed_ = !WriteAll(fd_, bytes.data(), bytes.size());
+    return !failed_;
+}
+
+bool SystemFileReplacement::Commit() {
+    if (fd_ < 0) {
+        return false;
     }
-    ok = ok && (!flushToDisk || fsync(fd) == 0);
+    bool ok = !failed_ && fault_ != WriteFault::DuringWrite;
+    if (ok && keepMode_) {
+        ok = fchmod(fd_, mode_) == 0;
+    }
+    ok = ok && (!flushToDisk_ || fsync(fd_) == 0);
+    const int fd = fd_;
+    fd_ = -1;
     ok = close(fd) == 0 && ok;
-    ok = ok && fault != WriteFault::BeforeRename;
-    ok = ok && rename(temp.c_str(), systemPath.c_str()) == 0;
+    ok = ok && fault_ != WriteFault::BeforeRename;
+    ok = ok && rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok) {
-        unlink(temp.c_str());
+        unlink(temp_.c_str());
         return false;
     }
-    if (!flushToDisk) {
+    if (!flushToDisk_) {
         return true;
     }
     // Make the rename itself durable; a failure here does not undo the replacement.
-    const int dirFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         fsync(dirFd);
         close(dirFd);
     }
     return true;
+}
+
+bool WriteSystemFileAtomically(const std::string& systemPath, std::string_view bytes,
+                               bool flushToDisk) {
+    SystemFileReplacement replacement(systemPath, flushToDisk);
+    return replacement.Write(bytes) && replacement.Commit();
 }
 
 }  // namespace posix
@@ -364,6 +387,75 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flu
     return posix::WriteSystemFileAtomically(posix::SystemPath(path), bytes,
                                             flush == DiskFlush::Flushed);
 }
+
+struct FileReader::Impl {
+    int fd = -1;
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+};
+
+FileReader::FileReader(std::string_view path) : impl_(std::make_unique<Impl>()) {
+    const std::string systemPath = posix::SystemPath(path);
+    if (systemPath.empty()) {
+        return;
+    }
+    const int fd = open(systemPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+        close(fd);
+        return;
+    }
+    impl_->fd = fd;
+    impl_->size = fd >= 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+FileReader::~FileReader() {
+    if (impl_->fd >= 0) {
+        close(impl_->fd);
+    }
+}
+
+bool FileReader::ok() const { return impl_->fd >= 0; }
+std::uint64_t FileReader::Size() const { return impl_->size; }
+std::uint64_t FileReader::Position() const { return impl_->position; }
+
+std::size_t FileReader::Read(void* buffer, std::size_t size) {
+    if (impl_->fd < 0) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t n = pread(impl_->fd, buffer, size, static_cast<off_t>(impl_->position));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return 0;
+        }
+        impl_->position += static_cast<std::uint64_t>(n);
+        return static_cast<std::size_t>(n);
+    }
+}
+
+bool FileReader::Seek(std::uint64_t offset) {
+    if (impl_->fd < 0 || offset > impl_->size) {
+        return false;
+    }
+    impl_->position = offset;
+    return true;
+}
+
+struct FileReplacement::Impl {
+    posix::SystemFileReplacement replacement;
+};
+
+FileReplacement::FileReplacement(std::string_view path, DiskFlush flush)
+    : impl_(std::make_unique<Impl>(Impl{posix::SystemFileReplacement(posix::SystemPath(path),
+                                                                     flush == DiskFlush::Flushed)})) {}
+
+FileReplacement::~FileReplacement() = default;
+bool FileReplacement::ok() const { return impl_->replacement.ok(); }
+bool FileReplacement::Write(std::string_view bytes) { return impl_->replacement.Write(bytes); }
+bool FileReplacement::Commit() { return impl_->replacement.Commit(); }
 
 bool FileExists(std::string_view path) {
     struct stat st {};

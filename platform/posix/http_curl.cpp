@@ -1,6 +1,6 @@
 // HTTP on Linux with libcurl, keeping the rules of platform/http.h: HTTP/1.0, no redirects
 // followed, the body saved whatever the status, reads of at most 2,048 bytes with the progress
-// callback after each, a connect time-out of 5 seconds.
+// callback after each, a connect time-out of 5 seconds, a stall time-out and a low-speed limit.
 //
 // libcurl pushes the response through callbacks: the header callback sees the end of the head
 // (its empty line) and asks the caller whether to go on; only then is the file created. Every
@@ -71,6 +71,10 @@ std::string EncodeObjectPath(std::string_view objectPath) {
 
 using Clock = std::chrono::steady_clock;
 
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
 // The state of one transfer, shared with libcurl's callbacks.
 struct Transfer {
     const HttpCallbacks* callbacks = nullptr;
@@ -81,7 +85,9 @@ struct Transfer {
     bool cancelled = false;
     bool fileFailed = false;
     bool stalled = false;
+    bool tooSlow = false;
     long stallTimeoutMs = kHttpStallTimeoutMs;
+    LowSpeedWatch lowSpeed{kHttpLowSpeedBytesPerSecond, kHttpLowSpeedWindowMs, NowMs()};
     Clock::time_point lastArrival = Clock::now();  // when the last bytes of the answer came
     int fd = -1;
     std::string pending;  // body bytes not yet written: files are written in large pieces
@@ -207,10 +213,15 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
 }
 
 // libcurl's progress callback, called at least once a second while the transfer waits: an
-// answer that brings nothing for the stall time ends it. (libcurl's own low-speed check
-// averages over several seconds and would let a stall run longer.)
+// answer that brings nothing for the stall time ends it, and so does one whose rate stays under
+// the low-speed limit for its window (a head that drips counts as well as a body). libcurl's own
+// low-speed check is not used so that both builds measure the rate the same way.
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* transfer = static_cast<Transfer*>(user);
+    if (transfer->lowSpeed.TooSlow(transfer->result.received, NowMs())) {
+        transfer->tooSlow = true;
+        return 1;  // stops the transfer
+    }
     const auto quiet = Clock::now() - transfer->lastArrival;
     if (std::chrono::duration_cast<std::chrono::milliseconds>(quiet).count() >= transfer->stallTimeoutMs) {
         transfer->stalled = true;
@@ -236,6 +247,8 @@ struct HttpConnection::Impl {
     std::string server;
     unsigned port = 80;
     long stallTimeoutMs = kHttpStallTimeoutMs;
+    std::uint64_t lowSpeedBytesPerSecond = kHttpLowSpeedBytesPerSecond;
+    long lowSpeedWindowMs = kHttpLowSpeedWindowMs;
     CURL* curl = nullptr;
 };
 
@@ -285,6 +298,7 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
     // A response that delivers nothing for the stall time is a failed read (WinINet's receive
     // time-out).
     transfer.stallTimeoutMs = impl_->stallTimeoutMs;
+    transfer.lowSpeed = LowSpeedWatch(impl_->lowSpeedBytesPerSecond, impl_->lowSpeedWindowMs, NowMs());
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
@@ -306,7 +320,8 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
 
     HttpTransfer& result = transfer.result;
     const std::string text =
-        transfer.stalled ? "the server sent nothing for " + std::to_string(transfer.stallTimeoutMs) + " ms"
+        transfer.tooSlow ? transfer.lowSpeed.Text()
+        : transfer.stalled ? "the server sent nothing for " + std::to_string(transfer.stallTimeoutMs) + " ms"
         : errorBuffer[0] != '\0' ? errorBuffer
                                  : curl_easy_strerror(code);
     if (transfer.declined) {
@@ -338,5 +353,10 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
 }
 
 void HttpConnection::SetStallTimeout(long milliseconds) { impl_->stallTimeoutMs = milliseconds; }
+
+void HttpConnection::SetLowSpeedLimit(std::uint64_t bytesPerSecond, long windowMs) {
+    impl_->lowSpeedBytesPerSecond = bytesPerSecond;
+    impl_->lowSpeedWindowMs = windowMs;
+}
 
 }  // namespace quillax::platform

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -119,57 +120,150 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
     return bytes;
 }
 
-bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flush) {
-    const std::string target = AnsiPath(path);
-    if (target.empty()) {
-        return false;
+struct FileReplacement::Impl {
+    std::string target;
+    std::string temp;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool flushed = true;
+    bool failed = false;
+    WriteFault fault = WriteFault::None;
+
+    void Abandon() {
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            file = INVALID_HANDLE_VALUE;
+            DeleteFileA(temp.c_str());
+        }
     }
-    const DWORD old = Attributes(target);
+};
+
+FileReplacement::FileReplacement(std::string_view path, DiskFlush flush)
+    : impl_(std::make_unique<Impl>()) {
+    Impl& impl = *impl_;
+    impl.target = AnsiPath(path);
+    impl.flushed = flush == DiskFlush::Flushed;
+    impl.fault = detail::CurrentWriteFault();
+    if (impl.target.empty()) {
+        return;
+    }
+    const DWORD old = Attributes(impl.target);
     if (old != INVALID_FILE_ATTRIBUTES &&
         (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-        return false;  // a directory or a read-only file is never replaced
+        return;  // a directory or a read-only file is never replaced
     }
-    const std::size_t separator = LastSeparator(target);
+    const std::size_t separator = LastSeparator(impl.target);
     const std::string directory =
-        separator == std::string::npos ? std::string() : target.substr(0, separator + 1);
-    const std::string base = separator == std::string::npos ? target : target.substr(separator + 1);
-    std::string temp;
-    HANDLE created = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        separator == std::string::npos ? std::string() : impl.target.substr(0, separator + 1);
+    const std::string base =
+        separator == std::string::npos ? impl.target : impl.target.substr(separator + 1);
+    for (int attempt = 0; attempt < 100 && impl.file == INVALID_HANDLE_VALUE; ++attempt) {
         const std::string unique = "qx" + std::to_string(GetCurrentProcessId()) + "-" +
                                    std::to_string(tempCounter.fetch_add(1));
         // A name part holds at most 255 characters and, for the ANSI functions, the whole path
         // fewer than MAX_PATH.
         const std::size_t room = directory.size() + 1 < MAX_PATH ? MAX_PATH - 1 - directory.size() : 0;
-        temp = directory + detail::TemporaryFileName("~", base, unique, room < 255 ? room : 255);
-        created = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            return false;
+        impl.temp = directory + detail::TemporaryFileName("~", base, unique, room < 255 ? room : 255);
+        impl.file = CreateFileA(impl.temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (impl.file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            return;
         }
     }
-    Handle file(created);
-    if (!file.ok()) {
+}
+
+FileReplacement::~FileReplacement() { impl_->Abandon(); }
+
+bool FileReplacement::ok() const {
+    return impl_->file != INVALID_HANDLE_VALUE && !impl_->failed;
+}
+
+bool FileReplacement::Write(std::string_view bytes) {
+    Impl& impl = *impl_;
+    if (!ok()) {
         return false;
     }
-    const WriteFault fault = detail::CurrentWriteFault();
-    bool ok;
-    if (fault == WriteFault::DuringWrite) {
-        WriteAll(file.get(), bytes.data(), bytes.size() / 2);
-        ok = false;
-    } else {
-        ok = WriteAll(file.get(), bytes.data(), bytes.size());
+    if (impl.fault == WriteFault::DuringWrite) {
+        WriteAll(impl.file, bytes.data(), bytes.size() / 2);  // the disk fills up halfway
+        impl.failed = true;
+        return false;
     }
-    const bool flushed = flush == DiskFlush::Flushed;
-    ok = ok && (!flushed || FlushFileBuffers(file.get()) != 0);
-    ok = file.Close() && ok;
-    ok = ok && fault != WriteFault::BeforeRename;
-    ok = ok && MoveFileExA(temp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0)) != 0;
+    impl.failed = !WriteAll(impl.file, bytes.data(), bytes.size());
+    return !impl.failed;
+}
+
+bool FileReplacement::Commit() {
+    Impl& impl = *impl_;
+    if (impl.file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = !impl.failed && impl.fault != WriteFault::DuringWrite;
+    ok = ok && (!impl.flushed || FlushFileBuffers(impl.file) != 0);
+    ok = CloseHandle(impl.file) != 0 && ok;
+    impl.file = INVALID_HANDLE_VALUE;
+    ok = ok && impl.fault != WriteFault::BeforeRename;
+    ok = ok && MoveFileExA(impl.temp.c_str(), impl.target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | (impl.flushed ? MOVEFILE_WRITE_THROUGH : 0)) != 0;
     if (!ok) {
-        DeleteFileA(temp.c_str());
+        DeleteFileA(impl.temp.c_str());
+    }
+    return ok;
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flush) {
+    FileReplacement replacement(path, flush);
+    return replacement.Write(bytes) && replacement.Commit();
+}
+
+struct FileReader::Impl {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+};
+
+FileReader::FileReader(std::string_view path) : impl_(std::make_unique<Impl>()) {
+    const std::string ansi = AnsiPath(path);
+    if (ansi.empty()) {
+        return;
+    }
+    HANDLE file = CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size{};
+    if (file != INVALID_HANDLE_VALUE && !GetFileSizeEx(file, &size)) {
+        CloseHandle(file);
+        return;
+    }
+    impl_->file = file;
+    impl_->size = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+FileReader::~FileReader() {
+    if (impl_->file != INVALID_HANDLE_VALUE) {
+        CloseHandle(impl_->file);
+    }
+}
+
+bool FileReader::ok() const { return impl_->file != INVALID_HANDLE_VALUE; }
+std::uint64_t FileReader::Size() const { return impl_->size; }
+std::uint64_t FileReader::Position() const { return impl_->position; }
+
+std::size_t FileReader::Read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD wanted = size > 0x10000000 ? DWORD{0x10000000} : static_cast<DWORD>(size);
+    if (impl_->file == INVALID_HANDLE_VALUE || !ReadFile(impl_->file, buffer, wanted, &got, nullptr)) {
+        return 0;
+    }
+    impl_->position += got;
+    return got;
+}
+
+bool FileReader::Seek(std::uint64_t offset) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (impl_->file == INVALID_HANDLE_VALUE || offset > impl_->size ||
+        !SetFilePointerEx(impl_->file, distance, nullptr, FILE_BEGIN)) {
         return false;
     }
+    impl_->position = offset;
     return true;
 }
 

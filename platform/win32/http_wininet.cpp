@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -89,6 +90,12 @@ private:
 std::once_flag networkOnce;
 int networkResult = 0;
 
+long long SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 bool StartNetwork(std::string* errorText) {
@@ -108,6 +115,8 @@ struct HttpConnection::Impl {
     InternetHandle connection;
     DWORD openError = 0;
     DWORD stallTimeoutMs = static_cast<DWORD>(kHttpStallTimeoutMs);
+    std::uint64_t lowSpeedBytesPerSecond = kHttpLowSpeedBytesPerSecond;
+    long lowSpeedWindowMs = kHttpLowSpeedWindowMs;
 };
 
 HttpConnection::HttpConnection(std::string_view userAgent, std::string_view server, unsigned port)
@@ -183,9 +192,21 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
 
     char buffer[kHttpReadUnit];
     result.outcome = HttpOutcome::Saved;
+    // A read asks only for what has arrived: InternetReadFile waits for its whole buffer, so a
+    // server that drips its body would otherwise hold one read for as long as it likes, out of
+    // reach of the low-speed watch.
+    LowSpeedWatch lowSpeed(impl_->lowSpeedBytesPerSecond, impl_->lowSpeedWindowMs,
+                           SteadyMs());
     for (;;) {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
+            result.outcome = HttpOutcome::ReadFailed;
+            result.errorText = ErrorText(GetLastError());
+            break;
+        }
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got)) {
+        const DWORD wanted = available == 0 || available > sizeof buffer ? DWORD{sizeof buffer} : available;
+        if (!InternetReadFile(request.get(), buffer, wanted, &got)) {
             result.outcome = HttpOutcome::ReadFailed;
             result.errorText = ErrorText(GetLastError());
             break;
@@ -209,6 +230,11 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
             result.outcome = HttpOutcome::Cancelled;
             break;
         }
+        if (lowSpeed.TooSlow(result.received, SteadyMs())) {
+            result.outcome = HttpOutcome::ReadFailed;
+            result.errorText = lowSpeed.Text();
+            break;
+        }
     }
     if (!CloseHandle(file) && result.outcome == HttpOutcome::Saved) {
         result.outcome = HttpOutcome::FileFailed;
@@ -225,6 +251,11 @@ HttpTransfer HttpConnection::GetToFile(std::string_view objectPath, std::string_
 
 void HttpConnection::SetStallTimeout(long milliseconds) {
     impl_->stallTimeoutMs = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+}
+
+void HttpConnection::SetLowSpeedLimit(std::uint64_t bytesPerSecond, long windowMs) {
+    impl_->lowSpeedBytesPerSecond = bytesPerSecond;
+    impl_->lowSpeedWindowMs = windowMs;
 }
 
 }  // namespace quillax::platform

@@ -136,9 +136,11 @@ TEST_F(DownloadTest, NotFoundRedirectAndMissingLength) {
 
 TEST_F(DownloadTest, ABrokenDownloadFailsItsEntryAndThePassGoesOn) {
     // One rule for every way a body can fail: a reset connection, a body shorter than its
-    // Content-Length, a body that stalls. The entry fails with a list line, its partial file is
-    // removed, the installed file stays, and the next entry is installed.
+    // Content-Length, a body that stalls, a body that drips slower than the low-speed limit for
+    // a whole window. The entry fails with a list line, its partial file is removed, the
+    // installed file stays, and the next entry is installed.
     connection_->SetStallTimeout(1000);
+    connection_->SetLowSpeedLimit(1024, 1500);
     const std::string archive = BuildZip({{"a.txt", Pattern(30000)}});
     HttpReply reset;
     reset.body = archive;
@@ -150,9 +152,14 @@ TEST_F(DownloadTest, ABrokenDownloadFailsItsEntryAndThePassGoesOn) {
     stalled.body = archive;
     stalled.chunk = archive.size() / 2;
     stalled.chunkDelayMs = 2500;  // a pause longer than the stall time
+    HttpReply dripping;
+    dripping.body = archive;
+    dripping.chunk = 40;
+    dripping.chunkDelayMs = 100;  // 400 bytes a second, never quiet for the stall time
     const std::string updating = std::string(updater_text::kLineUpdating) + "a.txt...";
-    for (const HttpReply& broken : {reset, shortBody, stalled}) {
-        SCOPED_TRACE(broken.chunkDelayMs > 0 ? "stalled" : broken.closeEarly ? "short" : "reset");
+    for (const HttpReply& broken : {reset, shortBody, stalled, dripping}) {
+        const bool drips = broken.chunk == dripping.chunk;
+        SCOPED_TRACE(drips ? "dripping" : broken.chunkDelayMs > 0 ? "stalled" : broken.closeEarly ? "short" : "reset");
         front_.lines.clear();
         front_.messages.clear();
         ASSERT_TRUE(WriteFileBytes(install_ + "a.txt", "installed"));
@@ -175,6 +182,9 @@ TEST_F(DownloadTest, ABrokenDownloadFailsItsEntryAndThePassGoesOn) {
             << lines[1];
         EXPECT_GT(lines[1].size(), std::string("/files/a.zip").size() + std::strlen(updater_text::kLineDownloadFailed))
             << "the reason follows";
+        if (drips) {
+            EXPECT_NE(lines[1].find("under 1024 bytes a second for 1.5 s"), std::string::npos) << lines[1];
+        }
         EXPECT_EQ(lines[2], std::string(updater_text::kLineUpdating) + "b.txt...");
         EXPECT_EQ(lines[3], install_ + "b.txt" + updater_text::kLineUpdated);
     }

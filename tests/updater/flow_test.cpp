@@ -248,6 +248,42 @@ TEST_F(FlowTest, AManifestThatFillsTheDiskIsNotKept) {
     EXPECT_EQ(server_.CountRequests("/files/new.zip"), 0);
 }
 
+TEST_F(FlowTest, AManifestOrBibleIniOverFourMegabytesIsRefused) {
+    // A manifest that does not end (no Content-Length, more than the limit): a list line, no
+    // copy kept, the button stays for another try, nothing listed in it is fetched.
+    const std::string ours = FileBytes(install_ + "cfg\bible.ini");
+    testing::HttpReply endless;
+    endless.body = "[x.txt]\r\nUpdateFile=/files/x.zip\r\n" + std::string(kProfileDownloadLimit, ';');
+    endless.contentLength = false;
+    server_.Serve("/update.ini", endless);
+    std::unique_ptr<UpdateFlow> flow = MakeFlow(server_.Port());
+    flow->Initialise();
+    flow->PressDefault();
+    const std::string manifestLine = std::string("/update.ini") + updater_text::kLineTooLarge;
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"Corvex 2.0", manifestLine}));
+    EXPECT_EQ(front_.status, manifestLine);
+    EXPECT_TRUE(front_.buttonEnabled);
+    EXPECT_EQ(flow->NextStep(), UpdateFlow::Step::Check);
+    EXPECT_FALSE(platform::PathExists(temp_ + "cvupdate.ini"));
+    EXPECT_EQ(server_.CountRequests("/files/x.zip"), 0);
+
+    // A bible.ini that announces more than the limit: refused before its body is read, the
+    // local one untouched, no download left; the pass goes on.
+    front_.lines.clear();
+    server_.ServeBody("/update.ini", "[bible.ini]\r\nUpdateFile=/files/bible.ini\r\nTargetPath=cfg\r\n");
+    server_.ServeBody("/files/bible.ini", "[Config]\r\nURL=http://elsewhere/\r\n" +
+                                              std::string(kProfileDownloadLimit, ';'));
+    flow = MakeFlow(server_.Port());
+    flow->Initialise();
+    flow->PressDefault();
+    const std::vector<std::string> lines = Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "/files/bible.ini" + std::string(updater_text::kLineTooLarge)),
+              lines.end());
+    EXPECT_TRUE(FileBytes(install_ + "cfg\bible.ini") == ours);
+    EXPECT_TRUE(platform::ListDirectory(install_ + "update").empty());
+    EXPECT_EQ(front_.status, updater_text::kStatusNothingToDo);
+}
+
 TEST_F(FlowTest, ABrokenManifestTransferLeavesOnlyCancel) {
     testing::HttpReply broken;
     broken.body = std::string(20000, ';');

@@ -207,8 +207,15 @@ TEST(Archive, DamagedEntriesAreSkippedAndTheRestUnpacked) {
     const std::string target = scratch.dir();
     ASSERT_TRUE(WriteFileBytes(target + "bad.txt", "old"));
     const std::string archive = scratch / "damaged.zip";
-    ASSERT_TRUE(WriteFileBytes(archive, BuildZip({{"bad.txt", std::string(5000, 'b'), true},
-                                                  {"good.txt", "good"}},
+    // Entries of many inflate units: the damaged one is found out only at its end, after its
+    // temporary file has been written.
+    std::string big(300000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + (i * 7 + i / 13) % 26);
+    }
+    ASSERT_TRUE(WriteFileBytes(archive, BuildZip({{"bad.txt", std::string(100000, 'b'), true},
+                                                  {"good.txt", "good"},
+                                                  {"big.txt", big, true}},
                                                  "bad.txt")));
     ExtractSummary summary;
     {
@@ -216,9 +223,17 @@ TEST(Archive, DamagedEntriesAreSkippedAndTheRestUnpacked) {
         summary = ExtractArchive(archive, target);
     }
     EXPECT_EQ(summary.failed, 1);
-    EXPECT_EQ(summary.files, 1);
+    EXPECT_EQ(summary.files, 2);
     EXPECT_EQ(FileBytes(target + "bad.txt"), "old");
     EXPECT_EQ(FileBytes(target + "good.txt"), "good");
+    EXPECT_TRUE(FileBytes(target + "big.txt") == big);
+    std::vector<std::string> names;
+    for (const auto& entry : platform::ListDirectory(target)) {
+        names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bad.txt", "big.txt", "damaged.zip", "good.txt"}))
+        << "no temporary file is left";
 
     // Not an archive at all, or no file: nothing happens.
     ASSERT_TRUE(WriteFileBytes(archive, "<html>404</html>"));
