@@ -67,10 +67,13 @@ print_summary() {
   printf '  total: %ds\n' $((SECONDS - total_start))
 }
 
+# Printed after the failure line: what a reader needs to replay it elsewhere.
+failure_detail=
 fail() {
   summary+=("FAILED: $*")
   print_summary
   printf '\ntest.sh: FAILED at: %s\n' "$*" >&2
+  [[ -z $failure_detail ]] || printf '%s\n' "$failure_detail" >&2
   exit 1
 }
 
@@ -290,7 +293,14 @@ if wants fuzz; then
       target=${pair[$j]}
       tail -n 15 "$log_dir/fuzz-$target.log"
       if [[ ${statuses[$j]} -ne 0 ]]; then
-        fail "fuzz: $target found a fault (input in build/fuzz/findings, log in $log_dir/fuzz-$target.log)"
+        # What the target reported and the input itself, so that a finding on another machine
+        # (a CI run whose build folder is gone) can be replayed from this output alone.
+        reason=$(grep -E "^$target: |^SUMMARY: |^==[0-9]+==ERROR: " "$log_dir/fuzz-$target.log" | head -n 3 | tr '\n' ' ')
+        input=$(sed -n 's/^.*Test unit written to \(.*\)$/\1/p' "$log_dir/fuzz-$target.log" | tail -n 1)
+        if [[ -n $input && -f $input ]]; then
+          failure_detail="fuzz: $target: the input, base64 (base64 -d > input; build/fuzz/bin/$target input):"$'\n'$(base64 -w 100 "$input")
+        fi
+        fail "fuzz: $target found a fault: ${reason:-see the log} (input in build/fuzz/findings, log in $log_dir/fuzz-$target.log)"
       fi
       runs=$(grep -E '^stat::number_of_executed_units' "$log_dir/fuzz-$target.log" | awk '{print $2}' || true)
       summary+=("fuzz $target: ok ($((SECONDS - start))s, ${runs:-?} executions)")

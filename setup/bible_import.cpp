@@ -172,11 +172,9 @@ bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
     // No module name holds a quote. Kept, a quote at the front of the rewritten list would make
     // it read as a quoted value that ends at the next quote, without the new module.
     DeleteAll(value, "\"");
-    const int txt = value.Find(".txt", 0);
-    if (txt > 0) {
-        value.SetLength(txt);
-    }
-    // Whole items count: "usr\kjv2" in the list does not stand for "usr\kjv".
+    // Whole items count: "usr\kjv2" in the list does not stand for "usr\kjv", nor does
+    // "usr\kjv.txt", which the engine would read as the file usr\kjv.txt.txt. The list is kept
+    // whole: every item after one that names a ".txt" file is still a module the reader sees.
     for (const GbString& item : SplitAll(value, ",")) {
         if (item == moduleName) {
             return false;

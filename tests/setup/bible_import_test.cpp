@@ -119,11 +119,17 @@ TEST(BibleImport, IniValuesAreReadAndWrittenByTheFileRules) {
 }
 
 TEST(BibleImport, ParallelListGetsTheModuleOnce) {
-    GbString ini = "EQUATEFILE=usr\\NIV.txt,usr\\nasb\r\nX=1\r\n";
+    GbString ini = "EQUATEFILE=usr\\NIV,usr\\nasb\r\nX=1\r\n";
     EXPECT_TRUE(AddParallelModule(ini, "usr\\kjv"));
-    EXPECT_EQ(ini, "EQUATEFILE=usr\\niv,usr\\kjv\r\nX=1\r\n") << "cut at \".txt\"";
+    EXPECT_EQ(ini, "EQUATEFILE=usr\\niv,usr\\nasb,usr\\kjv\r\nX=1\r\n");
     EXPECT_FALSE(AddParallelModule(ini, "usr\\kjv"));
     EXPECT_FALSE(AddParallelModule(ini, "usr\\niv"));
+
+    // An item naming a ".txt" file is not the module (the engine would look for kjv.txt.txt),
+    // and no item after it is lost when the module is added.
+    GbString named = "EQUATEFILE=usr\\kjv.txt,usr\\nasb\r\n";
+    EXPECT_TRUE(AddParallelModule(named, "usr\\kjv"));
+    EXPECT_EQ(named, "EQUATEFILE=usr\\kjv.txt,usr\\nasb,usr\\kjv\r\n");
 
     // A longer name in the list is another module.
     GbString longer = "EQUATEFILE=usr\\kjv2\r\n";
