@@ -80,6 +80,14 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Creates a file with exactly these bytes, only when nothing exists under that name yet: the
+// check and the creation are one step of the system (O_EXCL, CREATE_NEW), so of several
+// programs trying at the same moment exactly one succeeds. Exists: something already has the
+// name and stays as it was (a link there is not followed). Failed: anything else (a missing
+// directory, no permission, a full disk), and nothing is left under the name.
+enum class NewFileResult { Created, Exists, Failed };
+NewFileResult CreateNewFile(std::string_view path, std::string_view bytes);
+
 // Test seam: makes the next WriteWholeFile calls (and FileReplacement) fail at a given step, so tests can check that
 // a failed write leaves the old file intact. Not for use outside tests.
 enum class WriteFault {

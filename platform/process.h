@@ -1,4 +1,4 @@
-// Processes: starting programs, finding and ending another running program, copying a
+// Processes: starting programs, finding, checking and ending another running program, copying a
 // program file, and a file that disappears when this process ends.
 //
 // Program paths are program text as in platform/files.h. No function throws.
@@ -16,6 +16,7 @@ struct ProcessStart {
     bool started = false;
     std::uint32_t errorCode = 0;  // the system's error code when the start failed
     int exitCode = 0;             // the program's exit code, when it was waited for
+    std::uint32_t processId = 0;  // the id the system gave the started process
 };
 
 // Starts `program` with `arguments` (each passed as one argument; Windows quotes the ones that
@@ -30,6 +31,15 @@ ProcessStart StartProgram(std::string_view program, const std::vector<std::strin
 // the executable file and that of the first word of the process's command line, so a Windows
 // program run by Wine is found by its .exe name as well.
 std::optional<std::uint32_t> FindProcessByName(std::string_view name);
+
+// The id of this process.
+std::uint32_t CurrentProcessId();
+
+// Whether a process with this id is still running. A process that exists but may not be
+// looked at counts as running; an id of 0, one the system cannot give, and a process that has
+// ended (Linux: also one that ended and waits for its parent to collect it) give false. An id
+// may be given anew to another process once its process has ended.
+bool IsProcessRunning(std::uint32_t processId);
 
 // Ends the process with the given exit code; false when it cannot be opened or ended.
 bool TerminateProcessById(std::uint32_t processId, int exitCode);

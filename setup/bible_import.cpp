@@ -6,6 +6,7 @@
 #include "setup/module_index.h"
 #include "setup/path_text.h"
 #include "setup/text_edit.h"
+#include "textlib/config_lock.h"
 #include "textlib/config_text.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
@@ -200,12 +201,18 @@ bool InstallImportedModule(SetupSession& session, const GbString& module, std::s
         return failed(config + module + ".txt");
     }
 
-    GbString ini(platform::ReadWholeFile(config + "bible.ini").value_or(std::string()));
-    ReplaceAll(ini, " =", "=");
-    ReplaceAll(ini, "= ", "=");
-    // Rewritten whole through a temporary file: a failed write leaves the old file.
-    if (AddParallelModule(ini, module) && !platform::WriteWholeFile(config + "bible.ini", ini)) {
-        return failed(config + "bible.ini");
+    {
+        // Read, changed and written under the lock of bible.ini: an engine or an updater
+        // rewriting it at the same moment does not drop the module from the list.
+        const GbString iniPath = config + "bible.ini";
+        const ConfigFileLock lock(iniPath.view());
+        GbString ini(platform::ReadWholeFile(iniPath).value_or(std::string()));
+        ReplaceAll(ini, " =", "=");
+        ReplaceAll(ini, "= ", "=");
+        // Rewritten whole through a temporary file: a failed write leaves the old file.
+        if (AddParallelModule(ini, module) && !platform::WriteWholeFile(iniPath, ini)) {
+            return failed(iniPath);
+        }
     }
 
     if (!BuildModuleIndex(config, module, false, ":=")) {

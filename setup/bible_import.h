@@ -63,8 +63,8 @@ bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view val
 bool AddParallelModule(GbString& iniText, std::string_view moduleName);
 
 // Writes the text of an imported module (configuration directory + module + ".txt"), adds the
-// module to "EQUATEFILE=" of bible.ini (rewritten whole through a temporary file, and only when
-// the list changes) and builds its index (marker ":="). A file that cannot be written (a
+// module to "EQUATEFILE=" of bible.ini (read and rewritten whole through a temporary file under
+// the file's lock, see textlib/config_lock.h, and only when the list changes) and builds its index (marker ":="). A file that cannot be written (a
 // read-only installation, a full disk) ends the import with kImportWriteFailedMessage and its
 // path as the message text, and false.
 bool InstallImportedModule(SetupSession& session, const GbString& module, std::string_view text);

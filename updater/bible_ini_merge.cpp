@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "textlib/config_lock.h"
 #include "textlib/config_text.h"
 #include "updater/profile_file.h"
 #include "updater/texts.h"
@@ -105,6 +106,9 @@ bool MergeCorrectionList(std::string_view key, std::string_view localFile,
 
 MergeOutcome MergeBibleIni(std::string_view localFile, std::string_view downloadedFile,
                            UpdateFront* front) {
+    // The three parts are read and written under one hold of the lock, so that a setting or a
+    // module another program writes meanwhile is neither lost nor loses a part of the merge.
+    const ConfigFileLock lock(localFile);
     MergeOutcome outcome;
     const auto localUrl = ReadProfileValue(localFile, kConfigSection, kUrlKey);
     const bool hadUrl = localUrl && !localUrl->IsEmpty();

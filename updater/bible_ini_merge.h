@@ -20,7 +20,8 @@ struct MergeOutcome {
 };
 
 // Carries the three parts over, in this order, each one a safe rewrite of the local file
-// (temporary file and rename). `front` (may be null) gets the list line when WORD_GBK grew.
+// (temporary file and rename), all under one hold of the local file's lock
+// (textlib/config_lock.h). `front` (may be null) gets the list line when WORD_GBK grew.
 MergeOutcome MergeBibleIni(std::string_view localFile, std::string_view downloadedFile,
                            UpdateFront* front);
 

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/version_info.h"
+#include "textlib/config_lock.h"
 #include "textlib/config_text.h"
 #include "textlib/registry_text.h"
 #include "textlib/text_helpers.h"
@@ -140,8 +141,16 @@ void ChooseColorInto(RenderState& state, GbString& color) {
 }
 
 // Puts value into configText in place of the key's old value and writes the whole text as
-// bible.ini, through a temporary file so that a failed write leaves the old file intact.
+// bible.ini, through a temporary file so that a failed write leaves the old file intact. The
+// file is read again under its lock, so that a change another program made since the last
+// read (an imported module, a merged update) is kept.
 void WriteConfigValue(RenderState& state, const GbString& key, std::string_view value) {
+    const auto path = ConfigFilePath(state);
+    std::optional<ConfigFileLock> lock;
+    if (path) {
+        lock.emplace(path->view());
+        state.configText = ReadConfigFile(*path);
+    }
     const GbString before = state.configText;
     if (!ReplaceConfigValue(state.configText, key, value)) {
         return;
@@ -149,7 +158,7 @@ void WriteConfigValue(RenderState& state, const GbString& key, std::string_view 
     if (state.configText == before) {
         return;  // the file already says this (a search repeated, exclusions left as they were)
     }
-    if (const auto path = ConfigFilePath(state)) {
+    if (path) {
         // A failed write is not reported: the file stays as it was and the next write tries anew.
         (void)platform::WriteWholeFile(*path, state.configText.view());
     }

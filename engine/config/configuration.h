@@ -42,7 +42,8 @@ GbString ReadConfigValue(const RenderState& state, std::string_view key);
 //    double quotes) and it is written; false;
 //  - any other key with a value: written, settings re-read; false.
 // A write replaces bible.ini safely (temporary file, then rename): when it fails, the old file
-// stays as it was.
+// stays as it was. It reads the file again and writes it under the file's lock
+// (textlib/config_lock.h), so that changes other programs made meanwhile are kept.
 bool SetConfigValue(RenderState& state, std::string_view key, GbString& value);
 
 // The picture table of a picture group: the value of "TU" + group + "=" in bible.ini, read

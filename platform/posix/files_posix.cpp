@@ -388,6 +388,24 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flu
                                             flush == DiskFlush::Flushed);
 }
 
+NewFileResult CreateNewFile(std::string_view path, std::string_view bytes) {
+    const std::string systemPath = posix::SystemPath(path);
+    if (systemPath.empty()) {
+        return NewFileResult::Failed;
+    }
+    const int fd = open(systemPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno == EEXIST ? NewFileResult::Exists : NewFileResult::Failed;
+    }
+    bool ok = posix::WriteAll(fd, bytes.data(), bytes.size());
+    ok = close(fd) == 0 && ok;
+    if (!ok) {
+        unlink(systemPath.c_str());
+        return NewFileResult::Failed;
+    }
+    return NewFileResult::Created;
+}
+
 struct FileReader::Impl {
     int fd = -1;
     std::uint64_t size = 0;

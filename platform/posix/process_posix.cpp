@@ -85,6 +85,7 @@ ProcessStart StartProgram(std::string_view program, const std::vector<std::strin
         return result;
     }
     result.started = true;
+    result.processId = static_cast<std::uint32_t>(pid);
     if (waitForExit) {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0) {
@@ -131,6 +132,28 @@ std::optional<std::uint32_t> FindProcessByName(std::string_view name) {
     }
     closedir(proc);
     return found;
+}
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+bool IsProcessRunning(std::uint32_t processId) {
+    // Ids beyond pid_t would turn negative and name a process group instead.
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) {
+        return false;
+    }
+    const auto pid = static_cast<pid_t>(processId);
+    if (kill(pid, 0) != 0 && errno != EPERM) {
+        return false;
+    }
+    // A process that has ended but not been collected by its parent still answers the signal;
+    // its state in /proc/<id>/stat (the field after the name in parentheses) is "Z".
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return true;  // no /proc to ask: the signal's answer stands
+    }
+    const std::size_t close = line.rfind(')');
+    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z';
 }
 
 bool TerminateProcessById(std::uint32_t processId, int /*exitCode*/) {

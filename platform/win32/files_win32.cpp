@@ -214,6 +214,37 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes, DiskFlush flu
     return replacement.Write(bytes) && replacement.Commit();
 }
 
+NewFileResult CreateNewFile(std::string_view path, std::string_view bytes) {
+    const std::string file = AnsiPath(path);
+    if (file.empty()) {
+        return NewFileResult::Failed;
+    }
+    Handle handle(CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.ok()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            return NewFileResult::Exists;
+        }
+        // A file that is being deleted while someone still has it open keeps its name and
+        // refuses access until the last handle closes: the name is taken all the same.
+        if (error == ERROR_ACCESS_DENIED) {
+            const bool present = Attributes(file) != INVALID_FILE_ATTRIBUTES;
+            const DWORD why = GetLastError();
+            if (present || (why != ERROR_FILE_NOT_FOUND && why != ERROR_PATH_NOT_FOUND)) {
+                return NewFileResult::Exists;
+            }
+        }
+        return NewFileResult::Failed;
+    }
+    const bool ok = WriteAll(handle.get(), bytes.data(), bytes.size());
+    if (!handle.Close() || !ok) {
+        DeleteFileA(file.c_str());
+        return NewFileResult::Failed;
+    }
+    return NewFileResult::Created;
+}
+
 struct FileReader::Impl {
     HANDLE file = INVALID_HANDLE_VALUE;
     std::uint64_t size = 0;

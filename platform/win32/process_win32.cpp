@@ -1,4 +1,5 @@
-// Processes on Windows: CreateProcess, the Tool Help snapshot and a delete-on-close handle.
+// Processes on Windows: CreateProcess, the Tool Help snapshot, process handles and a
+// delete-on-close handle.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -62,6 +63,7 @@ ProcessStart StartProgram(std::string_view program, const std::vector<std::strin
         return result;
     }
     result.started = true;
+    result.processId = info.dwProcessId;
     if (waitForExit) {
         WaitForSingleObject(info.hProcess, INFINITE);
         DWORD code = 0;
@@ -94,6 +96,23 @@ std::optional<std::uint32_t> FindProcessByName(std::string_view name) {
     }
     CloseHandle(snapshot);
     return found;
+}
+
+std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool IsProcessRunning(std::uint32_t processId) {
+    if (processId == 0) {
+        return false;
+    }
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) {
+        // A process of another user or of the system exists but may not be opened.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    // The handle of an ended process stays valid while anyone holds one; it is signalled.
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
 }
 
 bool TerminateProcessById(std::uint32_t processId, int exitCode) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/environment.h"
@@ -165,6 +167,46 @@ TEST(Files, PathsWithAZeroByteReachNoFile) {
     // Nothing was changed: the file keeps its bytes and no other name appeared.
     EXPECT_EQ(ReadWholeFile(dir / "m.inx"), std::string("index"));
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"m.inx", "sub"}));
+}
+
+// Several programs create the same name at once (a lock file): exactly one of them gets it,
+// and what is already there is never touched.
+TEST(Files, CreateNewFileTakesANameOnlyOnce) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const std::string lock = dir / "bible.ini.lock";
+    EXPECT_EQ(CreateNewFile(lock, "101\r\n"), NewFileResult::Created);
+    EXPECT_EQ(ReadWholeFile(lock), std::string("101\r\n"));
+    EXPECT_EQ(CreateNewFile(lock, "202\r\n"), NewFileResult::Exists);
+    EXPECT_EQ(CreateNewFile(dir / "BIBLE.INI.LOCK", "303\r\n"), NewFileResult::Exists);
+    EXPECT_EQ(ReadWholeFile(lock), std::string("101\r\n"));
+    ASSERT_TRUE(MakeDirectories(dir / "sub"));
+    EXPECT_EQ(CreateNewFile(dir / "sub", "x"), NewFileResult::Exists);
+    EXPECT_EQ(CreateNewFile(dir / "missing\\a.lock", "x"), NewFileResult::Failed);
+    EXPECT_EQ(CreateNewFile(dir / ("a.lock" + std::string("\0", 1)), "x"), NewFileResult::Failed);
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"bible.ini.lock", "sub"}));
+
+    // Eight threads try the same new name at once, many times over: one wins every round.
+    const std::string contested = dir / "contested.lock";
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> created{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&created, &contested, t] {
+                if (CreateNewFile(contested, std::to_string(t)) == NewFileResult::Created) {
+                    created.fetch_add(1);
+                }
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        EXPECT_EQ(created.load(), 1) << "round " << round;
+        const auto winner = ReadWholeFile(contested);
+        ASSERT_TRUE(winner.has_value());
+        EXPECT_EQ(winner->size(), 1u);
+        ASSERT_TRUE(RemoveFile(contested));
+    }
 }
 
 TEST(Files, RenameAndCopy) {
