@@ -198,11 +198,13 @@ std::optional<ShellLink> ReadShellLink(std::string_view linkPath) {
     }
 }
 
+std::string FontsFolderCommand(std::string_view fontsFolder) {
+    return "start /min " + std::string(fontsFolder) + " && exit";
+}
+
 bool RefreshFonts(std::string_view fontsFolder) {
     try {
-        // "/min" is an option of start and comes before the folder; after it, it would reach
-        // the folder window, which would then open in front of the closing message.
-        const std::string command = "start /min " + std::string(fontsFolder) + " && exit";
+        const std::string command = FontsFolderCommand(fontsFolder);
         // WinExec reports a failed start with a value of 31 or below.
         return WinExec(command.c_str(), SW_HIDE) > 31;
     } catch (...) {
