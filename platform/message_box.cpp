@@ -24,6 +24,11 @@ std::optional<MessageAnswer> AnswerOf(std::string_view word, MessageButtons butt
     return std::nullopt;
 }
 
+MessageAnswer DefaultAnswer(MessageButtons buttons, DefaultButton defaultButton) {
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return defaultButton == DefaultButton::Second ? MessageAnswer::No : MessageAnswer::Yes;
+}
+
 MessageAnswer SafeAnswer(MessageButtons buttons) {
     return buttons == MessageButtons::Ok      ? MessageAnswer::Ok
            : buttons == MessageButtons::YesNo ? MessageAnswer::No

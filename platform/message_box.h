@@ -7,12 +7,14 @@
 //     [caption]
 //     text
 // and a question adds a prompt and reads the answer from standard input ("y"/"yes",
-// "n"/"no", "c"/"cancel", any case). Scripts and tests answer without a terminal through the
-// environment variable QUILLAX_MESSAGE_ANSWER ("yes", "no" or "cancel"), which is used without
-// reading anything. Without an answer (end of input, or an answer that names no button of the
-// box) a question gets its safe answer: No for Yes/No, Cancel for Yes/No/Cancel. On Windows,
-// too, QUILLAX_MESSAGE_ANSWER answers every box without showing it, so that tests can drive the
-// programs under Wine.
+// "n"/"no", "c"/"cancel", any case). The prompt writes the default button's letter in capitals
+// ("(Y/n) ", "(y/N/c) "), and an empty line, Enter as on Windows, presses that button. A box with
+// the warning icon has " (warning)" after its caption. Scripts and tests answer without a
+// terminal through the environment variable QUILLAX_MESSAGE_ANSWER ("yes", "no" or "cancel"),
+// which is used without reading anything. Without an answer (end of input, or an answer that
+// names no button of the box) a question gets its safe answer: No for Yes/No, Cancel for
+// Yes/No/Cancel. On Windows, too, QUILLAX_MESSAGE_ANSWER answers every box without showing it,
+// so that tests can drive the programs under Wine.
 //
 // No function throws.
 #pragma once
@@ -25,9 +27,21 @@ namespace quillax::platform {
 enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 
+// How a box looks beyond its buttons: its icon, and the button that Enter presses.
+enum class MessageIcon { None, Warning };
+enum class DefaultButton { First, Second };
+struct MessageStyle {
+    MessageIcon icon = MessageIcon::None;
+    DefaultButton defaultButton = DefaultButton::First;
+};
+
 // Shows the box and returns the answer (Ok for a box with only the OK button).
 MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
-                             MessageButtons buttons = MessageButtons::Ok);
+                             MessageButtons buttons = MessageButtons::Ok, MessageStyle style = {});
+
+// The answer of the button that Enter presses in the box: its first button (Ok, Yes) or its
+// second (No).
+MessageAnswer DefaultAnswer(MessageButtons buttons, DefaultButton defaultButton);
 
 // The answer a word gives ("y"/"yes", "n"/"no", "c"/"cancel", any case, blanks around it
 // ignored), if it names a button of the box.

@@ -78,10 +78,16 @@ std::optional<ShellLink> ReadShellLink(std::string_view linkPath);
 // ---- fonts -----------------------------------------------------------------------------------------
 
 // Makes the system take up the fonts newly placed in fontsFolder, without a window. Windows runs
-// the command text "start " + fontsFolder + " /min && exit" hidden (WinExec), which opens the
-// fonts folder so that the shell registers the new files; the call does not wait. Linux runs
-// `fc-cache fontsFolder` and waits for it. False when the command could not be started.
+// the command text FontsFolderCommand(fontsFolder) hidden (WinExec), which opens the fonts
+// folder minimised, behind the program's own boxes, so that the shell registers the new files;
+// the call does not wait. Linux runs `fc-cache fontsFolder` and waits for it. False when
+// the command could not be started.
 bool RefreshFonts(std::string_view fontsFolder);
+
+// Windows only: the command text RefreshFonts runs, "start /min " + fontsFolder + " && exit".
+// "/min" is an option of start and stands before the folder; after it, it would reach the folder
+// window, which would then open in front of the program's closing box.
+std::string FontsFolderCommand(std::string_view fontsFolder);
 
 // ---- component registration --------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "setup/path_text.h"
 #include "textlib/line_reader.h"
 #include "setup/text_edit.h"
 #include "textlib/gb_list.h"
@@ -19,32 +20,6 @@ const char kErrataOthersDoneMessage[] = "其余文件已按堪误表修正。";
 
 namespace {
 
-// Whether a section name stays inside the "sys" directory: no drive or root, no ".." part and
-// no 0 byte, which would end the path early (the temporary file's name would then be the text
-// file's). Separators are found as GBK characters are read, so a trail byte 0x5C is none.
-bool StaysInDirectory(std::string_view name) {
-    if (name.empty() || name.front() == '\\' || name.front() == '/') {
-        return name.empty();
-    }
-    std::size_t partStart = 0;
-    for (std::size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && static_cast<unsigned char>(name[i]) >= 0x81 && i + 1 < name.size()) {
-            ++i;  // a two-byte character
-            continue;
-        }
-        if (i < name.size() && (name[i] == ':' || name[i] == '\0')) {
-            return false;
-        }
-        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
-            if (name.substr(partStart, i - partStart) == "..") {
-                return false;
-            }
-            partStart = i + 1;
-        }
-    }
-    return true;
-}
-
 enum class SectionResult { Unchanged, Corrected, WriteFailed };
 
 // The text file of one section while its corrections are applied. Its lines are read one by
@@ -54,7 +29,7 @@ public:
     SectionFile(const GbString& configDirectory, std::string_view name)
         : textPath_(configDirectory + "sys\\" + name + ".txt"),
           tempPath_(configDirectory + "sys\\" + name + ".tex"),
-          reader_(StaysInDirectory(name) ? textPath_ : GbString()) {}
+          reader_(StaysInside(name) ? textPath_ : GbString()) {}
 
     bool Exists() const { return reader_.IsOpen(); }
     bool AtEnd() const { return reader_.AtEnd(); }

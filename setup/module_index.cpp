@@ -2,10 +2,14 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/files.h"
 #include "setup/index_writer.h"
 #include "setup/main_text.h"
+#include "setup/path_text.h"
+#include "textlib/config_text.h"
+#include "textlib/gb_list.h"
 
 namespace quillax {
 
@@ -44,6 +48,18 @@ bool SameModuleName(std::string_view lowerName, std::string_view wanted) {
         }
     }
     return true;
+}
+
+// Whether a lower-cased module name is one of the fixed table's.
+bool IsTableModule(std::string_view lowerName) {
+    for (const ModuleTableRow& row : ModuleTable) {
+        GbString rowName(row.name);
+        rowName.MakeLower();
+        if (SameModuleName(lowerName, rowName.view())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::uint32_t Offset(std::uint64_t position) { return static_cast<std::uint32_t>(position); }
@@ -171,6 +187,33 @@ void PrepareModules(std::string_view configDir) {
     for (const ModuleTableRow& row : ModuleTable) {
         BuildModuleIndex(dir, row.name, row.lineFlag, row.marker);
     }
+    IndexParallelModules(configDir);
+}
+
+int IndexParallelModules(std::string_view configDir) {
+    const GbString dir(configDir);
+    const GbString configText = ReadConfigFile((dir + "bible.ini").view());
+    std::vector<GbString> done;
+    int written = 0;
+    for (const GbString& entry : ReadConfigList(configText, "EQUATEFILE=")) {
+        GbString name(entry);
+        name.MakeLower();
+        if (name.IsEmpty() || !StaysInside(name.view()) || IsTableModule(name.view())) {
+            continue;
+        }
+        bool seen = false;
+        for (const GbString& previous : done) {
+            seen = seen || SameModuleName(name.view(), previous.view());
+        }
+        if (seen) {
+            continue;
+        }
+        done.push_back(name);
+        if (BuildModuleIndex(dir, name.view(), false, ":=")) {
+            ++written;
+        }
+    }
+    return written;
 }
 
 }  // namespace quillax

@@ -68,8 +68,16 @@ struct ModuleTableRow {
 extern const std::array<ModuleTableRow, 10> ModuleTable;
 
 // Prepares the text modules of the installation in configDir: derives the main text
-// "sys\corpa.txt" when it is missing (setup/main_text.h), then builds the index of every
-// ModuleTable row in order. A module without its text file gets no index.
+// "sys\corpa.txt" when it is missing (setup/main_text.h), builds the index of every
+// ModuleTable row in order, then the indexes of the parallel versions (IndexParallelModules).
+// A module without its text file gets no index.
 void PrepareModules(std::string_view configDir);
+
+// Builds the index of every parallel version that "EQUATEFILE=" of configDir's bible.ini lists
+// (read as the engine reads it), as an import builds it (plain marker ":=", line flag off):
+// each name once, in list order. Skipped: empty items, names that would leave configDir (see
+// StaysInside in setup/path_text.h) and the modules of ModuleTable, whose indexes keep the
+// table's marker. Returns the number of indexes written.
+int IndexParallelModules(std::string_view configDir);
 
 }  // namespace quillax

@@ -25,4 +25,28 @@ GbString NamePart(std::string_view path) {
     return GbString(path.substr(static_cast<std::size_t>(last + 1)));
 }
 
+bool StaysInside(std::string_view relativePath) {
+    if (relativePath.empty() || relativePath.front() == '\\' || relativePath.front() == '/') {
+        return relativePath.empty();
+    }
+    std::size_t partStart = 0;
+    for (std::size_t i = 0; i <= relativePath.size(); ++i) {
+        if (i < relativePath.size() && static_cast<unsigned char>(relativePath[i]) >= 0x81 &&
+            i + 1 < relativePath.size()) {
+            ++i;  // a double-byte character
+            continue;
+        }
+        if (i < relativePath.size() && (relativePath[i] == ':' || relativePath[i] == '\0')) {
+            return false;
+        }
+        if (i == relativePath.size() || relativePath[i] == '\\' || relativePath[i] == '/') {
+            if (relativePath.substr(partStart, i - partStart) == "..") {
+                return false;
+            }
+            partStart = i + 1;
+        }
+    }
+    return true;
+}
+
 }  // namespace quillax

@@ -22,4 +22,9 @@ GbString DirectoryPart(std::string_view path);
 // none.
 GbString NamePart(std::string_view path);
 
+// Whether a relative path stays inside the directory it is taken from: no drive (no ":"
+// anywhere), no leading separator, no ".." part and no 0 byte, which would end the path early
+// when the system reads it. The empty path names the directory itself and stays.
+bool StaysInside(std::string_view relativePath);
+
 }  // namespace quillax

@@ -278,7 +278,9 @@ void Uninstall(SetupSession& session, const ShortcutFolders& folders, const Prot
     }
     const int locale = DetectLocale();
     const UninstallWarning& warning = UninstallWarningFor(locale);
-    if (platform::ShowMessageBox(warning.text, warning.caption, platform::MessageButtons::YesNoCancel) !=
+    // Deleting cannot be undone: the box warns, and Enter answers No.
+    const platform::MessageStyle style{platform::MessageIcon::Warning, platform::DefaultButton::Second};
+    if (platform::ShowMessageBox(warning.text, warning.caption, platform::MessageButtons::YesNoCancel, style) !=
         platform::MessageAnswer::Yes) {
         session.messageText = kUninstallCancelledMessage;
         return;

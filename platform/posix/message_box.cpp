@@ -17,17 +17,27 @@ namespace {
 // The bytes ShowEmergencyMessage writes, converted when they were prepared.
 std::string emergencyBytes;
 
+// The prompt of a question, the default button's letter in capitals: "(Y/n) ", "(y/N/c) ".
+std::string Prompt(MessageButtons buttons, DefaultButton defaultButton) {
+    const bool second = defaultButton == DefaultButton::Second;
+    std::string prompt = second ? "(y/N" : "(Y/n";
+    if (buttons == MessageButtons::YesNoCancel) prompt += "/c";
+    return prompt + ") ";
+}
+
 }  // namespace
 
 MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
-                             MessageButtons buttons) {
+                             MessageButtons buttons, MessageStyle style) {
     try {
-        std::cout << '[' << GbkToUtf8(caption) << "]\n" << GbkToUtf8(text) << '\n';
+        std::cout << '[' << GbkToUtf8(caption) << ']'
+                  << (style.icon == MessageIcon::Warning ? " (warning)" : "") << '\n'
+                  << GbkToUtf8(text) << '\n';
         if (buttons == MessageButtons::Ok) {
             std::cout.flush();
             return MessageAnswer::Ok;
         }
-        std::cout << (buttons == MessageButtons::YesNo ? "(y/n) " : "(y/n/c) ");
+        std::cout << Prompt(buttons, style.defaultButton);
         if (const char* given = std::getenv("QUILLAX_MESSAGE_ANSWER")) {
             std::cout << given << '\n';
             std::cout.flush();
@@ -36,6 +46,9 @@ MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
         std::cout.flush();
         std::string line;
         if (!std::getline(std::cin, line)) return SafeAnswer(buttons);
+        if (line.find_first_not_of(" \t\r") == std::string::npos) {
+            return DefaultAnswer(buttons, style.defaultButton);  // Enter alone
+        }
         return AnswerOf(line, buttons).value_or(SafeAnswer(buttons));
     } catch (...) {
         return SafeAnswer(buttons);

@@ -15,7 +15,7 @@ std::string emergencyCaption;
 }  // namespace
 
 MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
-                             MessageButtons buttons) {
+                             MessageButtons buttons, MessageStyle style) {
     try {
         if (const std::optional<MessageAnswer> scripted = ScriptedAnswer(buttons)) {
             RecordScriptedMessage(text, caption);
@@ -23,9 +23,11 @@ MessageAnswer ShowMessageBox(std::string_view text, std::string_view caption,
         }
         const std::string t(text);
         const std::string c(caption);
-        const UINT type = buttons == MessageButtons::YesNo         ? MB_YESNO
-                          : buttons == MessageButtons::YesNoCancel ? MB_YESNOCANCEL
-                                                                   : MB_OK;
+        UINT type = buttons == MessageButtons::YesNo         ? MB_YESNO
+                    : buttons == MessageButtons::YesNoCancel ? MB_YESNOCANCEL
+                                                             : MB_OK;
+        if (style.icon == MessageIcon::Warning) type |= MB_ICONWARNING;
+        if (style.defaultButton == DefaultButton::Second) type |= MB_DEFBUTTON2;
         switch (MessageBoxA(nullptr, t.c_str(), c.c_str(), type)) {
             case IDYES:
                 return MessageAnswer::Yes;

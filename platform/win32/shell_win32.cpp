@@ -198,9 +198,13 @@ std::optional<ShellLink> ReadShellLink(std::string_view linkPath) {
     }
 }
 
+std::string FontsFolderCommand(std::string_view fontsFolder) {
+    return "start /min " + std::string(fontsFolder) + " && exit";
+}
+
 bool RefreshFonts(std::string_view fontsFolder) {
     try {
-        const std::string command = "start " + std::string(fontsFolder) + " /min && exit";
+        const std::string command = FontsFolderCommand(fontsFolder);
         // WinExec reports a failed start with a value of 31 or below.
         return WinExec(command.c_str(), SW_HIDE) > 31;
     } catch (...) {

@@ -248,5 +248,42 @@ TEST(ModuleIndex, PrepareModulesIndexesTheModuleTable) {
     EXPECT_EQ(ModuleTable.size(), 10u);
 }
 
+TEST(ModuleIndex, PrepareModulesIndexesTheParallelVersionsInsideTheInstallation) {
+    TempInstallation install;
+    // The list as a user may leave it: blanks around "=", a capital, an empty item, a repeat, two
+    // modules of the table and names that lead out of the installation.
+    install.Write("bible.ini",
+                  "[bible]\r\nSYSKEY=corpa\r\nEQUATEFILE = usr\\KJV,,usr\\web,usr\\kjv,sys\\corpa,usr\\niv,"
+                  "..\\outside,C:\\elsewhere,\\rooted\r\n");
+    const std::string verses = "01001:=\r\n$1In the beginning\r\n01002:=\r\n$1x\r\n";
+    install.Write("usr\\kjv.txt", verses);
+    install.Write("usr\\web.txt", verses);
+    install.Write("usr\\niv.txt", verses);
+    install.Write("sys\\corpa.txt", "01001=#1a\n");
+    ASSERT_TRUE(platform::WriteWholeFile(install.Root() + "outside.txt", verses));
+    ASSERT_TRUE(platform::WriteWholeFile(install.Root() + "rooted.txt", verses));
+
+    PrepareModules(install.Config());
+    // Keyed by the chapter lines, each record starting on the line after its key, as the import
+    // indexes a module.
+    const std::string parallel = ChapterRecord(1001, 9) + ChapterRecord(1002, 38) + TextRecord("", 43);
+    EXPECT_EQ(install.Read("usr\\kjv.inx"), parallel);
+    EXPECT_EQ(install.Read("usr\\web.inx"), parallel);
+    EXPECT_EQ(install.Read("usr\\niv.inx"), parallel);
+    EXPECT_TRUE(platform::IsReadOnly(install.Config() + "usr\\web.inx"));
+    // The main text keeps the table's marker "=" and its line flag.
+    EXPECT_EQ(install.Read("sys\\corpa.inx"), ChapterRecord(1001, 0) + TextRecord("", 10));
+    EXPECT_FALSE(platform::PathExists(install.Root() + "outside.inx"));
+    EXPECT_FALSE(platform::PathExists(install.Root() + "rooted.inx"));
+
+    // Each listed module once: the repeat of usr\kjv is not built again.
+    EXPECT_EQ(IndexParallelModules(install.Config()), 2);
+    // Without a list, or without bible.ini, nothing is indexed.
+    install.Write("bible.ini", "[bible]\r\nSYSKEY=corpa\r\n");
+    EXPECT_EQ(IndexParallelModules(install.Config()), 0);
+    ASSERT_TRUE(platform::RemoveFile(install.Config() + "bible.ini"));
+    EXPECT_EQ(IndexParallelModules(install.Config()), 0);
+}
+
 }  // namespace
 }  // namespace quillax

@@ -9,9 +9,11 @@
 #     hot key Ctrl+Alt+B and their icons), the desktop shortcut, and the fonts (one copied,
 #     three moved into C:\windows\Fonts);
 #  2. "-q -u": the registration and the registry key are gone;
-#  3. "-uninstall" from the configuration directory, as the uninstall shortcut starts it: the
-#     tool hands the work to a copy in C:\prod; answered No, nothing changes; answered Yes, what
-#     the product owns goes and everything else in C:\prod stays;
+#  3. "-uninstall": its question read from the box (an icon, No the default button and
+#     focused) and answered with Enter, which keeps everything; from the configuration directory,
+#     as the uninstall shortcut starts it, the tool hands the work to a copy in C:\prod; answered
+#     No, nothing changes; answered Yes, what the product owns goes and everything else in
+#     C:\prod stays;
 #  4. what the tool says (its message boxes, written to a log through QUILLAX_MESSAGE_LOG): an
 #     uninstall whose installation root is the root of drive C:, the profile folder or the
 #     Documents folder is refused and deletes nothing; errata on a read-only module name the
@@ -19,6 +21,9 @@
 #     correcting; "-u" says what it did.
 #  5. "-import" of a USFM book, a USFM folder and an OSIS file in an installation of its own,
 #     each also imported by the Linux build's envoke: the same module, index and bible.ini bytes.
+#  6. a fresh installation run on a copy of the sample installation: the parallel versions that
+#     its EQUATEFILE lists get their indexes (the bytes the Linux build writes), and the Linux
+#     build's command-line host shows their text in the parallel reading layout.
 #
 # Every run of envoke.exe must end with exit status 0. The questions are answered through
 # QUILLAX_MESSAGE_ANSWER (see platform/message_box.h). Wine runs in the Chinese locale (code
@@ -91,6 +96,7 @@ reg_value() {  # reg_value KEY [VALUE]   (default value without VALUE)
 }
 reg_absent() { ! run_wine reg query "$1" >/dev/null 2>&1; }
 equals() { [[ $1 == "$2" ]]; }
+contains() { [[ $1 == *"$2"* ]]; }
 # Two bytes at an offset of a file, as hex ("42 06").
 bytes_at() { od -An -tx1 -j "$2" -N "$3" "$1" | tr -s ' ' | sed 's/^ //; s/ $//'; }
 
@@ -186,6 +192,36 @@ watch_for_copy() {  # watch_for_copy MARK: MARK is made once C:\prod\Envoke.exe 
 }
 stop_watching() { touch "$work/watch.stop"; wait "$watcher" || true; }
 
+# The question as a person meets it: no scripted answer, the box read by
+# envoke_question_driver.exe and answered with Enter. Started from the installation root, the
+# tool asks itself (no copy), and "-q" leaves no closing box. Without a display the box needs
+# Wine's headless graphics driver, chosen when the prefix's desktop starts, so the prefix's
+# server is restarted around it.
+question_driver=$build/bin/envoke_question_driver.exe
+if [[ ! -f $question_driver ]]; then
+  check "the uninstall question needs $question_driver (build the $wine_arch preset)" false
+else
+  run_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
+  end_wine
+  question=$work/question.txt
+  (cd "$prod" && "$repo_root/cmake/wine-run.sh" --arch "$wine_arch" "$prefix" 'C:\prod\cfg\envoke.exe' -q -uninstall) &
+  question_job=$!
+  status=0
+  run_wine "$question_driver" "$(windows_path "$question")" >/dev/null 2>&1 || status=$?
+  wait "$question_job" || true
+  wait_wine
+  answered=$(iconv -f GBK -t UTF-8 "$question" 2>/dev/null || true)
+  check "the uninstall question is read and answered with Enter (status $status)" test "$status" -eq 0
+  printf 'setup_actions: the uninstall question as read:\n%s\n' "$answered"
+  check "the uninstall question shows an icon" contains "$answered" $'\nicon 1\n'
+  check "the uninstall question's default button is No" contains "$answered" $'\ndefault 7\n'
+  check "the uninstall question gives No the focus" contains "$answered" $'\nfocus 7\n'
+  check "Enter at the uninstall question keeps the configuration directory" test -f "$cfg/bible.ini"
+  check "Enter at the uninstall question keeps the start menu" test -f "$main_link"
+  run_wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+  end_wine
+fi
+
 watch_for_copy "$work/copy-no"
 run_envoke "an uninstall answered No" QUILLAX_MESSAGE_ANSWER=no -- -uninstall
 wait_wine
@@ -225,7 +261,6 @@ envoke_says() {  # envoke_says UNIX_CONFIG_DIR ARGUMENTS...
   wait_wine
   iconv -f GBK -t UTF-8 "$messages" 2>/dev/null || true
 }
-contains() { [[ $1 == *"$2"* ]]; }
 refused='卸载已停止，未作任何修改。'
 
 # An installation whose root is the root of drive C: the files beside it are the disk's own.
@@ -328,6 +363,40 @@ else
   check "-import: the same bible.ini on both builds" cmp -s "$import_win/bible.ini" "$import_linux/bible.ini"
   check "-import lists every imported module" \
     grep -q "EQUATEFILE=usr\\\\niv,usr\\\\cuv" "$import_win/bible.ini"
+fi
+
+# ---- a fresh installation of the sample: its parallel versions ---------------------------------
+# C:\sample\cfg, a copy of the sample's configuration directory, set up with "envoke.exe -q".
+# The host reads the installation the Windows build prepared; it would build missing indexes of
+# its own, so the indexes are checked first.
+sample_win=$drive_c/sample
+mkdir -p "$sample_win"
+cp -r "$repo_root/sample/cfg" "$sample_win/cfg"
+cp "$envoke" "$sample_win/cfg/envoke.exe"
+status=0
+(cd "$sample_win/cfg" && run_wine envoke.exe -q) || status=$?
+wait_wine
+check "the installation run of the sample ends with status 0 (status $status)" test "$status" -eq 0
+for module in kjv web; do
+  check "the installation run indexes the parallel version usr\\$module" test -s "$sample_win/cfg/usr/$module.inx"
+done
+native_cli=$repo_root/build/native/bin/quillax-cli
+if [[ ! -x $native_envoke || ! -x $native_cli ]]; then
+  check "the sample's parallel versions on both builds need build/native (build the native preset)" false
+else
+  sample_linux=$work/sample-linux
+  mkdir -p "$sample_linux"
+  cp -r "$repo_root/sample/cfg" "$sample_linux/cfg"
+  (cd "$sample_linux/cfg" && QUILLAX_REGISTRY=$sample_linux/registry "$native_envoke" -q) || true
+  for module in kjv web; do
+    check "the sample's usr\\$module: the same index bytes on both builds" \
+      cmp -s "$sample_win/cfg/usr/$module.inx" "$sample_linux/cfg/usr/$module.inx"
+  done
+  page=$("$native_cli" page "$sample_win" 01001 --layout 2 2>&1 || true)
+  check "the parallel layout shows the King James Version's Genesis 1:1" \
+    contains "$page" 'In the beginning God created the heaven and the earth.'
+  check "the parallel layout shows the World English Bible's Genesis 1:1" \
+    contains "$page" 'In the beginning, God created the heavens and the earth.'
 fi
 
 finish

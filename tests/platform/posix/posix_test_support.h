@@ -1,9 +1,11 @@
-// Helpers of the Linux tests: paths for the system and the shell, and environment variables
-// changed for one scope.
+// Helpers of the Linux tests: paths for the system and the shell, environment variables
+// changed for one scope, and what a person types at the terminal.
 #pragma once
 
 #include <cstdlib>
+#include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 
 namespace quillax::testing {
@@ -43,6 +45,23 @@ public:
 private:
     const char* name_;
     std::optional<std::string> old_;
+};
+
+// Makes std::cin read the given text, as typed at the terminal ("\n" is Enter), for the life of
+// the object.
+class TypedInput {
+public:
+    explicit TypedInput(const std::string& typed) : input_(typed), saved_(std::cin.rdbuf(input_.rdbuf())) {}
+    ~TypedInput() {
+        std::cin.rdbuf(saved_);
+        std::cin.clear();
+    }
+    TypedInput(const TypedInput&) = delete;
+    TypedInput& operator=(const TypedInput&) = delete;
+
+private:
+    std::istringstream input_;
+    std::streambuf* saved_;
 };
 
 }  // namespace quillax::testing

@@ -1,6 +1,7 @@
-// A published Bible imported with the built envoke into a copy of the sample installation shows
-// as a parallel version: the command-line host renders a chapter in a reading layout with
-// parallel versions and finds the imported text beside the main text.
+// The parallel versions of a copy of the sample installation as a reader meets them, through the
+// built envoke and the command-line host, which renders a chapter in a reading layout with
+// parallel versions: the versions the sample lists after a fresh set-up run, and a published
+// Bible imported with the tool.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -36,12 +37,44 @@ std::string Output(const std::string& command) {
     return output;
 }
 
-TEST(PublishedImportProgram, AnImportedUsfmFolderShowsAsAParallelVersion) {
-    TempDirectory work;
+// A copy of the sample installation in work, by its path in the system's form.
+std::string CopySample(const TempDirectory& work) {
     const std::string root = SystemForm(work.Path() + "sample");
     std::error_code error;
     std::filesystem::copy(QUILLAX_SOURCE_DIR "/sample", root, std::filesystem::copy_options::recursive, error);
-    ASSERT_FALSE(error) << error.message();
+    EXPECT_FALSE(error) << error.message();
+    return root;
+}
+
+TEST(SampleInstallationProgram, AFreshSetUpRunLetsTheParallelLayoutShowTheListedVersions) {
+    TempDirectory work;
+    const std::string root = CopySample(work);
+    const std::string cfg = root + "/cfg/";
+    ASSERT_FALSE(platform::PathExists(cfg + "usr/kjv.inx")) << "the sample ships without indexes";
+
+    const ProgramRun run = RunEnvokeProgram(cfg, "", {"-q"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // The set-up run itself indexed both versions that EQUATEFILE lists (the host below builds
+    // missing indexes of its own, so they must be there before it runs).
+    for (const char* module : {"usr/kjv", "usr/web"}) {
+        // Keyed by its chapter lines, Genesis 1 starting on the line after "01001:=".
+        const std::string index = platform::ReadWholeFile(cfg + module + ".inx").value_or("");
+        EXPECT_EQ(index.substr(0, 8), testsupport::ChapterRecord(1001, 8)) << module;
+    }
+
+    const std::string page = Output(Quoted(SystemForm(platform::ProgramDirectory()) + "/quillax-cli") + " page " +
+                                    Quoted(root) + " 01001 --layout 2 2>&1");
+    EXPECT_NE(page.find("In the beginning God created the heaven and the earth."), std::string::npos)
+        << "King James Version, Genesis 1:1\n" << page.substr(0, 2000);
+    EXPECT_NE(page.find("In the beginning, God created the heavens and the earth."), std::string::npos)
+        << "World English Bible, Genesis 1:1";
+    EXPECT_EQ(page.find("building the module indexes"), std::string::npos) << "the set-up run left none to build";
+}
+
+TEST(PublishedImportProgram, AnImportedUsfmFolderShowsAsAParallelVersion) {
+    TempDirectory work;
+    const std::string root = CopySample(work);
+    ASSERT_FALSE(::testing::Test::HasFailure());
     // 和合本 (a Chinese Union Version of our own words): Genesis 1:1 in UTF-8, with a note.
     const std::string folder = SystemForm(work.Path() + "cuv");
     ASSERT_TRUE(platform::MakeDirectories(folder));

@@ -253,13 +253,29 @@ TEST_F(UninstallTest, NoOrCancelChangesNothing) {
     for (const char* answer : {"no", "cancel"}) {
         const std::string printed = Run(answer);
         const UninstallWarning& warning = UninstallWarningFor(kLocaleSimplified);
-        EXPECT_EQ(printed.rfind("[" + Utf8(warning.caption) + "]\n" + Utf8(warning.text), 0), 0u) << printed;
+        EXPECT_EQ(printed.rfind("[" + Utf8(warning.caption) + "] (warning)\n" + Utf8(warning.text), 0), 0u) << printed;
         EXPECT_EQ(session_.messageText, kUninstallCancelledMessage);
         EXPECT_TRUE(platform::FileExists(install_.Config() + "bible.ini"));
         EXPECT_TRUE(platform::FileExists(install_.Root() + "midi\\0102.mid"));
         EXPECT_TRUE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax\\sub"));
         EXPECT_TRUE(platform::FileExists(platform::ShellLinkFile(shell_.Path() + "desktop\\Tessaly.lnk")));
     }
+}
+
+TEST_F(UninstallTest, TheQuestionWarnsAndEnterKeepsTheInstallation) {
+    // A person who presses Enter at the question, as one does at a box that came up unasked.
+    const ScopedVariable noScript("QUILLAX_MESSAGE_ANSWER", std::nullopt);
+    const testing::TypedInput enter("\n");
+    ::testing::internal::CaptureStdout();
+    Uninstall(session_, folders_, ProtectedPlaces::OfPlatform());
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    const UninstallWarning& warning = UninstallWarningFor(kLocaleSimplified);
+    EXPECT_EQ(printed, "[" + Utf8(warning.caption) + "] (warning)\n" + Utf8(warning.text) + "\n(y/N/c) ");
+    EXPECT_EQ(session_.messageText, kUninstallCancelledMessage);
+    EXPECT_TRUE(platform::FileExists(install_.Config() + "bible.ini"));
+    EXPECT_TRUE(platform::FileExists(install_.Root() + "corvex.chm"));
+    EXPECT_TRUE(platform::RegistryKeyExists(RegistryRoot::CurrentUser, "Software\\quillax\\sub"));
+    EXPECT_TRUE(platform::FileExists(platform::ShellLinkFile(shell_.Path() + "desktop\\Tessaly.lnk")));
 }
 
 TEST_F(UninstallTest, YesRemovesWhatTheProductOwnsAndNothingElse) {
@@ -404,7 +420,7 @@ TEST(EnvokeActions, UninstallFromTheConfigurationDirectoryHandsOffToACopy) {
     const ProgramRun run = RunEnvokeProgram(install.Config(), "QUILLAX_MESSAGE_ANSWER=yes", {"-uninstall"});
     EXPECT_EQ(run.exitCode, 0);
     // The first instance says nothing; the copy asks (in English here) and reports.
-    EXPECT_EQ(run.output.rfind("[WARNING]\n", 0), 0u) << run.output;
+    EXPECT_EQ(run.output.rfind("[WARNING] (warning)\n", 0), 0u) << run.output;
     EXPECT_NE(run.output.find("[Orvane]\n" + Utf8(kUninstallDoneMessage) + "\n"), std::string::npos) << run.output;
     EXPECT_FALSE(platform::PathExists(install.Config()));
     EXPECT_FALSE(platform::PathExists(install.Root() + "update"));

@@ -9,6 +9,7 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/posix/posix_test_support.h"
 #include "platform/program_location.h"
 #include "platform/registry.h"
 #include "setup/driver.h"
@@ -53,12 +54,34 @@ TEST(SetupPlatform, MessageBoxesPrintUtf8AndTakeAnswers) {
 
     std::string printed;
     EXPECT_EQ(Ask("yes", MessageButtons::YesNo, &printed), MessageAnswer::Yes);
-    EXPECT_EQ(printed, u8"[安装请示]\n确定?\n(y/n) yes\n");
+    EXPECT_EQ(printed, u8"[安装请示]\n确定?\n(Y/n) yes\n");
     EXPECT_EQ(Ask("N", MessageButtons::YesNoCancel, &printed), MessageAnswer::No);
     EXPECT_EQ(Ask("cancel", MessageButtons::YesNoCancel, &printed), MessageAnswer::Cancel);
     // An answer that names no button of the box gets the safe answer.
     EXPECT_EQ(Ask("cancel", MessageButtons::YesNo, &printed), MessageAnswer::No);
     EXPECT_EQ(Ask("perhaps", MessageButtons::YesNoCancel, &printed), MessageAnswer::Cancel);
+
+    // At the terminal Enter alone presses the default button, which the prompt writes in
+    // capitals; the end of the input is no answer and gets the safe one.
+    const platform::MessageStyle warning{platform::MessageIcon::Warning, platform::DefaultButton::Second};
+    const auto typed = [](const std::string& keys, MessageButtons buttons, platform::MessageStyle style,
+                          std::string* shown) {
+        const testing::ScopedVariable noScript("QUILLAX_MESSAGE_ANSWER", std::nullopt);
+        const testing::TypedInput input(keys);
+        ::testing::internal::CaptureStdout();
+        const MessageAnswer result = platform::ShowMessageBox("确定?", "安装请示", buttons, style);
+        *shown = ::testing::internal::GetCapturedStdout();
+        return result;
+    };
+    EXPECT_EQ(typed("\n", MessageButtons::YesNo, {}, &printed), MessageAnswer::Yes);
+    EXPECT_EQ(printed, u8"[安装请示]\n确定?\n(Y/n) ");
+    EXPECT_EQ(typed("\n", MessageButtons::YesNoCancel, warning, &printed), MessageAnswer::No);
+    EXPECT_EQ(printed, u8"[安装请示] (warning)\n确定?\n(y/N/c) ");
+    EXPECT_EQ(typed(" \r\n", MessageButtons::YesNo, warning, &printed), MessageAnswer::No);
+    EXPECT_EQ(typed("y\n", MessageButtons::YesNoCancel, warning, &printed), MessageAnswer::Yes);
+    EXPECT_EQ(typed("", MessageButtons::YesNoCancel, {}, &printed), MessageAnswer::Cancel);
+    EXPECT_EQ(typed("\n", MessageButtons::Ok, warning, &printed), MessageAnswer::Ok);
+    EXPECT_EQ(printed, u8"[安装请示] (warning)\n确定?\n");
 
     platform::PrepareEmergencyMessage("内存冲突!", "错误");
     ::testing::internal::CaptureStdout();
