@@ -220,20 +220,36 @@ photograph() {  # photograph REPORT NAME JOB
   done
 }
 
+# Starts the updater in DIR (Linux path) as PROGRAM ARGS..., and beside it the driver with the
+# arguments after "--" (among them REPORT as Windows sees it), taking its screenshots as
+# NAME_<stage>.png; when both have ended, driven_status holds the driver's exit code. Their
+# output goes to $work/NAME.updater.out and $work/NAME.driver.out.
+drive() {  # drive NAME REPORT DIR PROGRAM [ARGS...] -- DRIVER_ARGS...
+  local name=$1 report=$2 dir=$3 updater_job driver_job program=()
+  shift 3
+  while [[ $1 != -- ]]; do
+    program+=("$1")
+    shift
+  done
+  shift
+  (cd "$dir" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" "${program[@]}" \
+    >"$work/$name.updater.out" 2>&1) &
+  updater_job=$!
+  timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" "$driver" "$@" >"$work/$name.driver.out" 2>&1 &
+  driver_job=$!
+  photograph "$report" "$name" "$driver_job"
+  driven_status=0
+  wait "$driver_job" || driven_status=$?
+  wait "$updater_job" || true
+  wait_wine
+}
+
 report=$work/report.txt
 mkdir -p "$artifacts"
 rm -f "$artifacts"/updater_dialog*.png
-(cd "$prod/update" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  'C:\prod\update\cvupdate.exe' >"$work/updater.out" 2>&1) &
-updater_job=$!
-timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  "$driver" "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe' >"$work/driver.out" 2>&1 &
-driver_job=$!
-photograph "$report" updater_dialog "$driver_job"
-driver_status=0
-wait "$driver_job" || driver_status=$?
-wait "$updater_job" || true
-wait_wine
+drive updater_dialog "$report" "$prod/update" 'C:\prod\update\cvupdate.exe' -- \
+  "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe'
+driver_status=$driven_status
 gbk <"$report" >"$artifacts/updater_dialog_report.txt" || true
 cp "$work/requests.log" "$artifacts/updater_dialog_requests.log" 2>/dev/null || true
 
@@ -254,7 +270,7 @@ if grep -q '^error' "$r"; then
 fi
 if [[ $driver_status -ne 0 ]]; then
   echo "updater_dialog: driver output:"
-  cat "$work/driver.out"
+  cat "$work/updater_dialog.driver.out"
 fi
 
 check "caption" has initial "caption Tessaly在线更新 1.0"
@@ -343,22 +359,14 @@ prod3=$prefix/drive_c/prod3
 mkdir -p "$prod3"
 cp "$updater" "$prod3/cvupdate.exe"
 report3=$work/report3.txt
-(cd "$prod3" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  'C:\prod3\cvupdate.exe' Corvex 2.0 "http://127.0.0.1:$port/update2.ini" >"$work/updater3.out" 2>&1) &
-updater3_job=$!
-timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  "$driver" --escape "$(windows_path "$report3")" 'C:\prod3\cvupdate.exe' >"$work/driver3.out" 2>&1 &
-driver3_job=$!
-photograph "$report3" updater_dialog_escape "$driver3_job"
-driver3_status=0
-wait "$driver3_job" || driver3_status=$?
-wait "$updater3_job" || true
-wait_wine
+drive updater_dialog_escape "$report3" "$prod3" 'C:\prod3\cvupdate.exe' Corvex 2.0 "http://127.0.0.1:$port/update2.ini" -- \
+  --escape "$(windows_path "$report3")" 'C:\prod3\cvupdate.exe'
+driver3_status=$driven_status
 gbk <"$report3" >"$artifacts/updater_dialog_escape_report.txt" || true
 r=$artifacts/updater_dialog_escape_report.txt
 check "escape run: the driver went through (exit $driver3_status)" test "$driver3_status" -eq 0
 if [[ $driver3_status -ne 0 ]]; then
-  grep -E '^(error|not-in-front)' "$r" || cat "$work/driver3.out"
+  grep -E '^(error|not-in-front)' "$r" || cat "$work/updater_dialog_escape.driver.out"
 fi
 check "escape run: dialog centred" begins initial "centred 1 "
 check "escape run: status of two lines" has checked 'status 获取更新列表:\n有新资料文件需要更新!'

@@ -431,29 +431,56 @@ HWND StartingDialog() {
     return dialog;
 }
 
-// Next, update and finish, each with Enter.
-bool Drive() {
+// The dialog found and in front, its first stage written (and photographed when asked), Enter
+// pressed and the check pass waited for, the stage "checked" written and photographed; nullptr
+// (after the error line) when a stage is not reached.
+HWND CheckedByKeyboard(bool photographInitial) {
     HWND dialog = StartingDialog();
     if (dialog == nullptr) {
-        return Fail("no dialog within 60 s");
+        Fail("no dialog within 60 s");
+        return nullptr;
     }
     Dump(dialog, "initial");
-    if (!Pause("initial")) {
-        return Fail("no go from the script within 60 s");
+    if (photographInitial && !Pause("initial")) {
+        Fail("no go from the script within 60 s");
+        return nullptr;
     }
-
     if (!Type(dialog, VK_RETURN)) {
-        return Fail("the dialog is not in front");
+        Fail("the dialog is not in front");
+        return nullptr;
     }
     if (!WaitForButton(dialog, kCaptionUpdate, 60)) {
         Dump(dialog, "check-failed");
-        return Fail("the check pass did not offer an update within 60 s");
+        Fail("the check pass did not offer an update within 60 s");
+        return nullptr;
     }
     Dump(dialog, "checked");
     if (!Pause("checked")) {
-        return Fail("no go from the script within 60 s");
+        Fail("no go from the script within 60 s");
+        return nullptr;
     }
+    return dialog;
+}
 
+// Types `key` (Enter or Esc) and waits until the program has closed the dialog.
+bool CloseWith(HWND dialog, WORD key, int seconds, const char* failure) {
+    if (!Type(dialog, key)) {
+        return Fail("the dialog is not in front");
+    }
+    if (!WaitUntilClosed(dialog, seconds)) {
+        return Fail(failure);
+    }
+    std::fprintf(report, "== closed\n");
+    std::fclose(report);
+    return true;
+}
+
+// Next, update and finish, each with Enter.
+bool Drive() {
+    HWND dialog = CheckedByKeyboard(true);
+    if (dialog == nullptr) {
+        return false;
+    }
     if (!Type(dialog, VK_RETURN)) {
         return Fail("the dialog is not in front");
     }
@@ -465,36 +492,15 @@ bool Drive() {
     if (!Pause("applied")) {
         return Fail("no go from the script within 60 s");
     }
-
-    if (!Type(dialog, VK_RETURN)) {
-        return Fail("the dialog is not in front");
-    }
-    if (!WaitUntilClosed(dialog, 30)) {
-        return Fail("the dialog stayed open after Enter on the finish button");
-    }
-    std::fprintf(report, "== closed\n");
-    std::fclose(report);
-    return true;
+    return CloseWith(dialog, VK_RETURN, 30, "the dialog stayed open after Enter on the finish button");
 }
 
 // Next with Enter, the focus moved with Tab and back with Shift+Tab, update with Enter and Esc
 // while the download runs.
 bool DriveEscape() {
-    HWND dialog = StartingDialog();
+    HWND dialog = CheckedByKeyboard(false);
     if (dialog == nullptr) {
-        return Fail("no dialog within 60 s");
-    }
-    Dump(dialog, "initial");
-    if (!Type(dialog, VK_RETURN)) {
-        return Fail("the dialog is not in front");
-    }
-    if (!WaitForButton(dialog, kCaptionUpdate, 60)) {
-        Dump(dialog, "check-failed");
-        return Fail("the check pass did not offer an update within 60 s");
-    }
-    Dump(dialog, "checked");
-    if (!Pause("checked")) {
-        return Fail("no go from the script within 60 s");
+        return false;
     }
     if (!Type(dialog, VK_TAB)) {
         return Fail("the dialog is not in front");
@@ -521,15 +527,7 @@ bool DriveEscape() {
     }
     // Esc stops the download at its next read, as Cancel does: the dialog closes within moments,
     // long before the slow archive could have arrived.
-    if (!Type(dialog, VK_ESCAPE)) {
-        return Fail("the dialog is not in front");
-    }
-    if (!WaitUntilClosed(dialog, 10)) {
-        return Fail("the dialog stayed open 10 s after Esc");
-    }
-    std::fprintf(report, "== closed\n");
-    std::fclose(report);
-    return true;
+    return CloseWith(dialog, VK_ESCAPE, 10, "the dialog stayed open 10 s after Esc");
 }
 
 HWND FindDialog() {
