@@ -133,4 +133,23 @@ GbString StripPath(std::string_view text) {
     return name;
 }
 
+std::string SingleDisplayLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool pendingBreak = false;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            pendingBreak = !out.empty();
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && c != '\t') continue;
+        if (byte == 0x7F) continue;
+        if (pendingBreak) out += ' ';
+        pendingBreak = false;
+        out += c == '\t' ? ' ' : c;
+    }
+    return out;
+}
+
 }  // namespace quillax

@@ -1,6 +1,8 @@
-// Small text helpers: decimal number prefixes, colour texts and file names of URLs.
+// Small text helpers: decimal number prefixes, colour texts, file names of URLs and texts made
+// fit for one line on screen.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "textlib/gb_string.h"
@@ -34,5 +36,11 @@ int FindIgnoringCase(std::string_view text, std::string_view pattern, int from =
 // The file name of a path or URL: the text lower-cased (ASCII letters, GBK characters
 // spared) with everything up to and including the last "/" removed.
 GbString StripPath(std::string_view text);
+
+// A text made fit for one line of a list box or a console: line breaks (CR, LF or a run of
+// them) inside the text become one blank and those at its ends go, a tab becomes a blank and
+// the other control characters (bytes below 0x20 and 0x7F) are dropped, so none is drawn as a
+// box. GBK characters are kept whole: their bytes are never control characters.
+std::string SingleDisplayLine(std::string_view text);
 
 }  // namespace quillax

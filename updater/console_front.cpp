@@ -3,26 +3,13 @@
 #include <istream>
 #include <ostream>
 
+#include "textlib/text_helpers.h"
 #include "updater/texts.h"
 
 namespace quillax {
 namespace {
 
 constexpr int kBarWidth = 40;
-
-// A text of several lines on one console line: line breaks become blanks, trailing ones go.
-std::string OneLine(std::string_view text) {
-    std::string out(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
-        out.pop_back();
-    }
-    for (char& c : out) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -45,13 +32,13 @@ void ConsoleFront::EndProgressLine() {
 void ConsoleFront::SetStatus(std::string_view text) {
     RecordingFront::SetStatus(text);
     EndProgressLine();
-    out_ << "* " << Encode(OneLine(text)) << std::endl;
+    out_ << "* " << Encode(SingleDisplayLine(text)) << std::endl;
 }
 
 void ConsoleFront::AddLine(std::string_view line) {
     RecordingFront::AddLine(line);
     EndProgressLine();
-    out_ << "  " << Encode(OneLine(line)) << std::endl;
+    out_ << "  " << Encode(SingleDisplayLine(line)) << std::endl;
 }
 
 void ConsoleFront::SetProgress(int percent) {
@@ -71,7 +58,7 @@ void ConsoleFront::SetProgress(int percent) {
 void ConsoleFront::ShowMessage(std::string_view text, MessageIcon icon) {
     RecordingFront::ShowMessage(text, icon);
     EndProgressLine();
-    err_ << "! " << Encode(OneLine(text)) << std::endl;
+    err_ << "! " << Encode(SingleDisplayLine(text)) << std::endl;
 }
 
 bool ConsoleFront::AskOkCancel(std::string_view text) {
@@ -85,7 +72,7 @@ bool ConsoleFront::CancelRequested() const {
 
 bool ConsoleFront::Confirm(std::string_view question) {
     EndProgressLine();
-    out_ << "? " << Encode(OneLine(question)) << " [y/n] ";
+    out_ << "? " << Encode(SingleDisplayLine(question)) << " [y/n] ";
     if (options_.assumeYes) {
         out_ << "y" << std::endl;
         return true;

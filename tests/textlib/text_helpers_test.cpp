@@ -66,5 +66,24 @@ TEST(TextHelpersTest, StripPath) {
     EXPECT_EQ(StripPath("dir\\Name"), "dir\\name");
 }
 
+// Lines as the updater adds them to its list: a heading that ends in a line break, a failure
+// followed by the system's text of two lines, a file name with a tab and a stray escape byte.
+TEST(TextHelpersTest, SingleDisplayLineDrawsNoControlCharacters) {
+    EXPECT_EQ(SingleDisplayLine("获取更新列表:\n"), "获取更新列表:");
+    EXPECT_EQ(SingleDisplayLine("\r\n获取更新列表:\r\n"), "获取更新列表:");
+    EXPECT_EQ(SingleDisplayLine("/files/a.zip下载失败，未安装：The connection was reset.\r\nTry again.\r\n"),
+              "/files/a.zip下载失败，未安装：The connection was reset. Try again.");
+    EXPECT_EQ(SingleDisplayLine("a\n\n\r\nb\rc"), "a b c");  // a run of breaks is one blank
+    EXPECT_EQ(SingleDisplayLine("notes\t.txt\x1b[0m\x7f\x01"), "notes .txt[0m");
+    EXPECT_EQ(SingleDisplayLine("\x01\nb"), "b");                 // nothing before the break
+    EXPECT_EQ(SingleDisplayLine("a\n\x02" "b"), "a b");          // a dropped byte keeps the break
+    EXPECT_EQ(SingleDisplayLine("\r\n\n"), "");
+    EXPECT_EQ(SingleDisplayLine(""), "");
+    // GBK characters whose second byte is "@" or "~" (81 40, 81 7E) stay whole.
+    const std::string gbk = "\x81\x40\x81\x7e\xfe\xfe";
+    EXPECT_EQ(SingleDisplayLine(gbk + "\n" + gbk), gbk + " " + gbk);
+    EXPECT_EQ(SingleDisplayLine("C:\\prod\\notes.txt更新完毕"), "C:\\prod\\notes.txt更新完毕");
+}
+
 }  // namespace
 }  // namespace quillax

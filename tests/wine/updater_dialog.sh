@@ -8,11 +8,14 @@
 # HTTP server started here, which serves the manifest, two ZIP archives and a bible.ini. The
 # updater is started from C:\prod\update, as its shortcut starts it, so it hands over to a copy
 # in C:\prod that must be gone at the end. cvupdate_dialog_driver.exe (built with the same
-# preset) presses the dialog's default button through next -> update -> finish and reports
-# what the dialog shows at each stage: the layout of dialog resource 102, the status texts, the
-# button captions and the list lines. Then the installed files, the merged bible.ini and the
-# help shortcut are checked. A screenshot of the finished dialog goes to
-# build/wine-artifacts/<win32 or win64>/updater_dialog.png (the report beside it).
+# preset) goes through next -> update -> finish with the keyboard alone (Enter at each step) and
+# reports what the dialog shows at each stage: the layout of dialog resource 102, its place on
+# the screen, the status texts and whether they show whole, the button captions, the control
+# with the focus and the default button, the list lines and whether the newest is in view. Then
+# the installed files, the merged bible.ini and the help shortcut are checked. A second run,
+# again by keyboard, presses Esc during a download; a third clicks Cancel during one. A
+# screenshot of each stage goes to build/wine-artifacts/<win32 or win64>/updater_dialog_<stage>.png
+# (the reports beside them).
 #
 # Needs: wine, Xvfb (xvfb), xwd (x11-apps), xwdtopnm and pnmtopng (netpbm), zip, python3,
 # fonts-wqy-microhei for a readable screenshot, and localedef with the glibc locale sources for
@@ -117,7 +120,7 @@ mkdir -p "$site/files" "$work/pack/docs"
 printf 'hello notes\r\n' >"$work/pack/notes.txt"
 printf 'read me\r\n' >"$work/pack/docs/readme.txt"
 printf 'help file\r\n' >"$work/pack/corvex.chm"
-head -c 400000 /dev/urandom >"$work/pack/slow.txt"
+head -c 1000000 /dev/urandom >"$work/pack/slow.txt"
 (cd "$work/pack" && zip -q -r "$site/files/notes.zip" notes.txt docs && zip -q "$site/files/corvex.zip" corvex.chm &&
   zip -q "$site/files/slow.zip" slow.txt)
 cat >"$site/files/bible.ini" <<'EOF'
@@ -142,10 +145,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        for at in range(0, len(body), 8192):
-            self.wfile.write(body[at:at + 8192])
-            self.wfile.flush()
-            time.sleep(0.05)
+        try:
+            for at in range(0, len(body), 8192):
+                self.wfile.write(body[at:at + 8192])
+                self.wfile.flush()
+                time.sleep(0.05)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the user cancelled the download
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=site))
 with open(port_file + ".part", "w") as out:
     out.write(str(server.server_address[1]))
@@ -172,6 +178,13 @@ TargetPath=help
 FileDateTime=2030-01-01 00:00
 EOF
 
+# Seven more files, so that the list holds more lines than it shows.
+for n in 1 2 3 4 5 6 7; do
+  printf 'extra %s\r\n' "$n" >"$work/pack/extra$n.txt"
+  (cd "$work/pack" && zip -q "$site/files/extra$n.zip" "extra$n.txt")
+  printf '[extra%s.txt]\nUpdateFile=/files/extra%s.zip\n' "$n" "$n" >>"$site/update.ini"
+done
+
 cat >"$site/update2.ini" <<'EOF'
 [slow.txt]
 UpdateFile=/files/slow.zip
@@ -189,30 +202,54 @@ if [[ -n $programs ]]; then
 fi
 
 # ---- the run ------------------------------------------------------------------------------------
+# Takes a screenshot each time the driver of REPORT waits at a stage (REPORT.<stage>.ready) into
+# $artifacts/NAME_<stage>.png and lets it go on (REPORT.<stage>.go), until JOB ends.
+photograph() {  # photograph REPORT NAME JOB
+  local report=$1 name=$2 job=$3 ready stage
+  while kill -0 "$job" 2>/dev/null; do
+    for ready in "$report".*.ready; do
+      [[ -f $ready ]] || continue
+      stage=${ready#"$report".}
+      stage=${stage%.ready}
+      sleep 0.5
+      DISPLAY=":$display" xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$artifacts/${name}_$stage.png" 2>/dev/null || true
+      rm -f "$ready"
+      touch "$report.$stage.go"
+    done
+    sleep 0.1
+  done
+}
+
+# Starts the updater in DIR (Linux path) as PROGRAM ARGS..., and beside it the driver with the
+# arguments after "--" (among them REPORT as Windows sees it), taking its screenshots as
+# NAME_<stage>.png; when both have ended, driven_status holds the driver's exit code. Their
+# output goes to $work/NAME.updater.out and $work/NAME.driver.out.
+drive() {  # drive NAME REPORT DIR PROGRAM [ARGS...] -- DRIVER_ARGS...
+  local name=$1 report=$2 dir=$3 updater_job driver_job program=()
+  shift 3
+  while [[ $1 != -- ]]; do
+    program+=("$1")
+    shift
+  done
+  shift
+  (cd "$dir" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" "${program[@]}" \
+    >"$work/$name.updater.out" 2>&1) &
+  updater_job=$!
+  timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" "$driver" "$@" >"$work/$name.driver.out" 2>&1 &
+  driver_job=$!
+  photograph "$report" "$name" "$driver_job"
+  driven_status=0
+  wait "$driver_job" || driven_status=$?
+  wait "$updater_job" || true
+  wait_wine
+}
+
 report=$work/report.txt
-(cd "$prod/update" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  'C:\prod\update\cvupdate.exe' >"$work/updater.out" 2>&1) &
-updater_job=$!
-timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-  "$driver" "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe' >"$work/driver.out" 2>&1 &
-driver_job=$!
 mkdir -p "$artifacts"
-for _ in $(seq 1800); do
-  [[ -f $report.ready ]] && break
-  kill -0 "$driver_job" 2>/dev/null || break
-  sleep 0.1
-done
-if [[ -f $report.ready ]]; then
-  sleep 0.5
-  if DISPLAY=":$display" xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$artifacts/updater_dialog.png" 2>/dev/null; then
-    :
-  fi
-  touch "$report.go"
-fi
-driver_status=0
-wait "$driver_job" || driver_status=$?
-wait "$updater_job" || true
-wait_wine
+rm -f "$artifacts"/updater_dialog*.png
+drive updater_dialog "$report" "$prod/update" 'C:\prod\update\cvupdate.exe' -- \
+  "$(windows_path "$report")" 'C:\prod\update\cvupdate.exe'
+driver_status=$driven_status
 gbk <"$report" >"$artifacts/updater_dialog_report.txt" || true
 cp "$work/requests.log" "$artifacts/updater_dialog_requests.log" 2>/dev/null || true
 
@@ -223,14 +260,17 @@ stage() { awk -v s="== $1" '$0 == s {on = 1; next} /^== / {on = 0} on' "$r"; }
 has() {  # has STAGE LINE: the stage holds exactly this line
   stage "$1" | grep -qxF -- "$2"
 }
+begins() {  # begins STAGE TEXT: a line of the stage starts with this text
+  stage "$1" | awk -v t="$2" 'index($0, t) == 1 {found = 1} END {exit !found}'
+}
 
-check "the driver went through next, update and finish (exit $driver_status)" test "$driver_status" -eq 0
+check "the driver went through next, update and finish with Enter (exit $driver_status)" test "$driver_status" -eq 0
 if grep -q '^error' "$r"; then
   echo "updater_dialog: driver: $(grep '^error' "$r")"
 fi
 if [[ $driver_status -ne 0 ]]; then
   echo "updater_dialog: driver output:"
-  cat "$work/driver.out"
+  cat "$work/updater_dialog.driver.out"
 fi
 
 check "caption" has initial "caption Tessaly在线更新 1.0"
@@ -241,11 +281,13 @@ check "cancel button" has initial "control 2 Button 239 166 50 14 取消(&C)"
 # The picture control takes the size of its bitmap and the etched line a height of its own, so
 # only their place is compared.
 check "picture" bash -c "awk '/^== initial/{on=1;next}/^== /{on=0}on' '$r' | grep -q '^control 1000 Static 0 0 '"
-check "status text" has initial "control 1012 Static 119 145 198 8 点击下一步查看可用的更新"
-check "progress bar" has initial "control 1002 msctls_progress32 119 127 201 12 "
+check "status text: two lines high" has initial "control 1012 Static 119 139 198 16 点击下一步查看可用的更新"
+check "progress bar" has initial "control 1002 msctls_progress32 119 123 201 12 "
 check "separator" bash -c "awk '/^== initial/{on=1;next}/^== /{on=0}on' '$r' | grep -q '^control -1 Static 119 157 '"
 check "heading" has initial "control -1 Static 119 7 137 8 以下产品或组件已安装在您的系统上："
-check "list box" has initial "control 1011 ListBox 112 19 207 104 "
+check "list box" has initial "control 1011 ListBox 112 19 207 100 "
+check "dialog centred on the screen" begins initial "centred 1 "
+check "the report's font is the dialog's" has initial "font-matches 1"
 check "initial status" has initial "status 点击下一步查看可用的更新"
 check "initial button enabled" has initial "button 下一步(&N) 1"
 # Without a registered engine the product line is a blank and an empty label.
@@ -253,7 +295,7 @@ check "product line" has initial "line  "
 
 check "check pass: update offered" has checked "button 更新(&U) 1"
 check "check pass: status" has checked 'status 完成更新!有新资料文件需要更新!'
-check "check pass: list heading" has checked 'line 获取更新列表:\n'
+check "check pass: list heading without its line break" has checked 'line 获取更新列表:'
 check "check pass: bible.ini merged at once" has checked "line 已经更新了bible.ini中的繁简字对照修正表!"
 check "check pass: notes.txt listed" has checked "line notes.txt"
 check "check pass: corvex.chm listed" has checked "line corvex.chm"
@@ -265,7 +307,25 @@ check "apply pass: progress bar full" has applied "progress 100"
 check "apply pass: notes.txt updating" has applied "line 正在更新:notes.txt..."
 check "apply pass: notes.txt done" has applied 'line C:\prod\notes.txt更新完毕'
 check "apply pass: corvex.chm done" has applied 'line C:\prod\help\corvex.chm更新完毕'
-check "dialog closed by the finish button" bash -c "grep -qx '== closed' '$r'"
+check "dialog closed by Enter on the finish button" bash -c "grep -qx '== closed' '$r'"
+# The keyboard at every stage: the focus on an enabled control, the button of the next step the
+# default (Enter takes it); the whole status shown; no line with a control character; the newest
+# line in view.
+for st in initial checked applied; do
+  check "$st: focus on the enabled default button" has "$st" "focus 1 1"
+  check "$st: default button" has "$st" "default 1"
+  check "$st: whole status shown" begins "$st" "status-whole 1 "
+  check "$st: no control character in the list" has "$st" "list-control-lines 0"
+  check "$st: newest list line in view" begins "$st" "list-last-shown 1 "
+  check "$st: screenshot saved" test -s "$artifacts/updater_dialog_$st.png"
+done
+# "list-last-shown 1 <top index> ...": the list holds more lines than it shows, so its top line
+# is no longer the first.
+scrolled() { stage applied | awk '$1 == "list-last-shown" {found = 1; top = $3} END {exit !(found && top > 0)}'; }
+check "apply pass: the list scrolled to its newest line" scrolled
+for n in 1 2 3 4 5 6 7; do
+  check "apply pass: extra$n.txt done" has applied "line C:\\prod\\extra$n.txt更新完毕"
+done
 
 check "notes.txt installed" grep -q 'hello notes' "$prod/notes.txt"
 check "archive sub-directory file unpacked into the target directory" grep -q 'read me' "$prod/readme.txt"
@@ -277,7 +337,7 @@ check "no download left in update" bash -c "! ls '$prod/update' | grep -qiE '\\.
 check "manifest copy deleted after the apply pass" bash -c "! find '$prefix/drive_c/users' -iname cvupdate.ini | grep -q ."
 check "relaunched copy gone after it ended" test ! -e "$prod/cvupdate.exe"
 check "manifest fetched with HTTP/1.0" grep -qx 'GET /update.ini HTTP/1.0' "$work/requests.log"
-check "archives fetched once each" test "$(grep -c 'GET /files/.*\.zip' "$work/requests.log")" -eq 2
+check "archives fetched once each" test "$(grep -c 'GET /files/.*\.zip' "$work/requests.log")" -eq 9
 if [[ -n $programs ]]; then
   link=$(find "$programs" -iname '*.lnk' | head -n 1)
   check "help shortcut written" test -n "$link"
@@ -289,7 +349,45 @@ if [[ -n $programs ]]; then
 else
   fail "help shortcut: the prefix has no start-menu folder"
 fi
-check "screenshot saved" test -s "$artifacts/updater_dialog.png"
+check "extra files installed" test "$(cat "$prod"/extra[1-7].txt | grep -c '^extra')" -eq 7
+
+# ---- Esc during a download, by keyboard -------------------------------------------------------
+# Three words, no registry, in C:\prod3: Enter checks (the status holds two lines: the listing
+# and its result), Tab and Shift+Tab move the focus, Enter updates, and Esc is pressed while the
+# slow archive arrives: the download stops, nothing of it is installed and the dialog closes.
+prod3=$prefix/drive_c/prod3
+mkdir -p "$prod3"
+cp "$updater" "$prod3/cvupdate.exe"
+report3=$work/report3.txt
+drive updater_dialog_escape "$report3" "$prod3" 'C:\prod3\cvupdate.exe' Corvex 2.0 "http://127.0.0.1:$port/update2.ini" -- \
+  --escape "$(windows_path "$report3")" 'C:\prod3\cvupdate.exe'
+driver3_status=$driven_status
+gbk <"$report3" >"$artifacts/updater_dialog_escape_report.txt" || true
+r=$artifacts/updater_dialog_escape_report.txt
+check "escape run: the driver went through (exit $driver3_status)" test "$driver3_status" -eq 0
+if [[ $driver3_status -ne 0 ]]; then
+  grep -E '^(error|not-in-front)' "$r" || cat "$work/updater_dialog_escape.driver.out"
+fi
+check "escape run: dialog centred" begins initial "centred 1 "
+check "escape run: status of two lines" has checked 'status 获取更新列表:\n有新资料文件需要更新!'
+check "escape run: both status lines shown" begins checked "status-whole 1 "
+check "escape run: update offered" has checked "button 更新(&U) 1"
+check "escape run: focus on the update button" has checked "focus 1 1"
+check "escape run: the update button is the default" has checked "default 1"
+check "escape run: list lines without control characters" has checked "list-control-lines 0"
+check "escape run: Tab moves the focus to Cancel" grep -qx 'tab 2' "$r"
+check "escape run: Shift+Tab moves it back" grep -qx 'shift-tab 1' "$r"
+check "escape run: during the download the button is disabled" has downloading "button 更新(&U) 0"
+check "escape run: during the download the focus is on Cancel" has downloading "focus 2 1"
+check "escape run: during the download Cancel is the default" has downloading "default 2"
+check "escape run: the download is shown" has downloading "status 正在下载文件：/files/slow.zip"
+check "escape run: the dialog closed soon after Esc" grep -qx '== closed' "$r"
+check "escape run: the stopped archive installed nothing" test ! -e "$prod3/slow.txt"
+check "escape run: no part of the download is left behind" \
+  test -z "$(find "$prod3" -type f ! -iname cvupdate.exe ! -iname '*.ini' -print -quit)"
+for st in checked downloading; do
+  check "escape run: $st screenshot saved" test -s "$artifacts/updater_dialog_escape_$st.png"
+done
 
 # ---- second run: the running product, and Cancel during a download ----------------------------
 # Three words: no registry, paths relative to the working directory C:\prod2. A program named

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "textlib/text_helpers.h"
 #include "updater/win32/resource_ids.h"
 
 namespace quillax::win32 {
@@ -14,6 +15,8 @@ namespace {
 constexpr char kProgramName[] = "cvupdate";
 // Attempts to take a pending message after each read of a download.
 constexpr int kPumpAttempts = 10;
+// The bit of a key message's lParam set when the key was already down (an auto-repeat).
+constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
 
 std::string NulTerminated(std::string_view text) { return std::string(text); }
 
@@ -48,9 +51,39 @@ void DialogFront::Attach(HWND dialog) {
     SendMessageA(Control(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SetWindowTextA(Control(IDC_STATUS), status_.c_str());
     if (!caption_.IsEmpty()) {
-        SetWindowTextA(Control(IDOK), caption_.c_str());
-        EnableWindow(Control(IDOK), enabled_ ? TRUE : FALSE);
+        ShowDefaultButton();
     }
+}
+
+bool DialogFront::FocusOnEnabledControl(HWND except) const {
+    HWND focus = GetFocus();
+    return focus != nullptr && focus != except && IsChild(dialog_, focus) && IsWindowEnabled(focus);
+}
+
+void DialogFront::ShowDefaultButton() {
+    HWND button = Control(IDOK);
+    HWND cancel = Control(IDCANCEL);
+    if (button == nullptr || cancel == nullptr) {
+        return;
+    }
+    SetWindowTextA(button, caption_.c_str());
+    if (enabled_) {
+        // The next step is ready: Enter takes it. The focus comes back from Cancel (where a pass
+        // left it), unless the user has put it on another control meanwhile.
+        EnableWindow(button, TRUE);
+        SendMessageA(dialog_, DM_SETDEFID, IDOK, 0);
+        if (!FocusOnEnabledControl(cancel)) {
+            SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+        }
+        return;
+    }
+    // Cancel becomes the default and takes the focus before the button is disabled: a disabled
+    // window loses the focus, and the keyboard would then reach no control at all.
+    SendMessageA(dialog_, DM_SETDEFID, IDCANCEL, 0);
+    if (!FocusOnEnabledControl(button)) {
+        SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(cancel), TRUE);
+    }
+    EnableWindow(button, FALSE);
 }
 
 void DialogFront::SetStatus(std::string_view text) {
@@ -73,8 +106,16 @@ GbString DialogFront::Status() const {
 }
 
 void DialogFront::AddLine(std::string_view line) {
-    const std::string text = NulTerminated(line);
-    SendMessageA(Control(IDC_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // One list line for each call; a line break or other control character inside would be
+    // drawn as a box.
+    const std::string text = SingleDisplayLine(line);
+    HWND list = Control(IDC_LIST);
+    const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index >= 0) {
+        // The newest line in view (the list box stops at its last page), so the user can follow
+        // the pass.
+        SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+    }
 }
 
 void DialogFront::DeleteFirstLine() { SendMessageA(Control(IDC_LIST), LB_DELETESTRING, 0, 0); }
@@ -86,9 +127,8 @@ void DialogFront::SetProgress(int percent) {
 void DialogFront::SetDefaultButton(std::string_view caption, bool enabled) {
     caption_ = GbString(caption);
     enabled_ = enabled;
-    if (HWND button = Control(IDOK)) {
-        SetWindowTextA(button, caption_.c_str());
-        EnableWindow(button, enabled ? TRUE : FALSE);
+    if (dialog_ != nullptr) {
+        ShowDefaultButton();
     }
 }
 
@@ -113,6 +153,16 @@ void DialogFront::ProcessPendingMessages() {
                 // Leave the quit request for the message loop that owns it.
                 PostQuitMessage(static_cast<int>(message.wParam));
                 return;
+            }
+            // A held Enter repeats its key: the repeats would press the default button of the
+            // running pass, Cancel. Other keys work as in the dialog's own loop (Esc presses
+            // Cancel, Tab moves the focus).
+            if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+                (message.lParam & kKeyWasDown) != 0) {
+                continue;
+            }
+            if (dialog_ != nullptr && IsDialogMessageA(dialog_, &message)) {
+                continue;
             }
             TranslateMessage(&message);
             DispatchMessageA(&message);

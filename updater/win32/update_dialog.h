@@ -1,9 +1,11 @@
 // The Windows update dialog (dialog resource 102): the front of the update flow on its status
-// text (1012), list box (1011), progress bar (1002) and default button (1), with message boxes
-// owned by the dialog, the wait cursor during the apply pass and a message pump during
-// downloads. Cancel and the close box end the dialog; pressed while a pass runs they hide it at
-// once and ask the pass to stop (at the next read of a download or before the next entry, never
-// inside an extraction), and the dialog closes when the pass returns.
+// text (1012, two lines), list box (1011), progress bar (1002) and default button (1), with
+// message boxes owned by the dialog, the wait cursor during the apply pass and a message pump
+// during downloads. The dialog opens in the middle of the screen. Enter presses the default
+// button; Esc, Cancel and the close box end the dialog, also during a download. Pressed while a
+// pass runs they hide it at once and ask the pass to stop (at the next read of a download or
+// before the next entry, never inside an extraction), and the dialog closes when the pass
+// returns.
 #pragma once
 
 #include <windows.h>
@@ -48,6 +50,11 @@ public:
 
 private:
     HWND Control(int id) const;
+    // The default button's caption and state on the dialog. The keyboard always has an enabled
+    // control and a default button: the button when enabled, else Cancel.
+    void ShowDefaultButton();
+    // Whether the focus is on an enabled control of the dialog other than `except`.
+    bool FocusOnEnabledControl(HWND except) const;
 
     HWND dialog_ = nullptr;
     GbString status_;

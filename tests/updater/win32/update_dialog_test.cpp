@@ -116,6 +116,7 @@ TEST(UpdateDialogTemplate, HoldsTheControlsTextsPositionsAndFont) {
     EXPECT_EQ(style & (DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU),
               static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
     EXPECT_NE(style & DS_SETFONT, 0u);
+    EXPECT_NE(style & DS_CENTER, 0u);  // opens in the middle of the screen
     EXPECT_NE(exStyle & WS_EX_APPWINDOW, 0u);
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
@@ -156,11 +157,11 @@ TEST(UpdateDialogTemplate, HoldsTheControlsTextsPositionsAndFont) {
         {IDOK, "BUTTON", updater_text::kCaptionNext, 182, 166, 50, 14},
         {IDCANCEL, "BUTTON", updater_text::kCaptionCancel, 239, 166, 50, 14},
         {IDC_PICTURE, "STATIC", "#131", 0, 0, 109, 185},
-        {IDC_STATUS, "STATIC", updater_text::kStatusInitial, 119, 145, 198, 8},
-        {IDC_PROGRESS, "MSCTLS_PROGRESS32", "", 119, 127, 201, 12},
+        {IDC_STATUS, "STATIC", updater_text::kStatusInitial, 119, 139, 198, 16},
+        {IDC_PROGRESS, "MSCTLS_PROGRESS32", "", 119, 123, 201, 12},
         {-1, "STATIC", "", 119, 157, 199, 1},
         {-1, "STATIC", updater_text::kHeading, 119, 7, 137, 8},
-        {IDC_LIST, "LISTBOX", "", 112, 19, 207, 104},
+        {IDC_LIST, "LISTBOX", "", 112, 19, 207, 100},
     };
     ASSERT_EQ(items.size(), std::size(expected));
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -175,7 +176,10 @@ TEST(UpdateDialogTemplate, HoldsTheControlsTextsPositionsAndFont) {
     }
     EXPECT_EQ(items[0].style & 0x0F, static_cast<DWORD>(BS_DEFPUSHBUTTON));
     EXPECT_EQ(items[2].style & SS_TYPEMASK, static_cast<DWORD>(SS_BITMAP));
-    EXPECT_EQ(items[3].style & SS_TYPEMASK, static_cast<DWORD>(SS_LEFTNOWORDWRAP));
+    // The status: two lines (a status and the result added to it), wrapped at any character,
+    // "&" shown as it is.
+    EXPECT_EQ(items[3].style & SS_TYPEMASK, static_cast<DWORD>(SS_LEFT));
+    EXPECT_EQ(items[3].style & (SS_EDITCONTROL | SS_NOPREFIX), static_cast<DWORD>(SS_EDITCONTROL | SS_NOPREFIX));
     EXPECT_EQ(items[5].style & SS_TYPEMASK, static_cast<DWORD>(SS_ETCHEDHORZ));
     EXPECT_EQ(items[7].style & (LBS_SORT | WS_VSCROLL), static_cast<DWORD>(WS_VSCROLL));  // unsorted
 }
