@@ -217,8 +217,7 @@ void ModuleFileCache::Clear() {
 
 // ---- records -----------------------------------------------------------------------------------
 
-GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
-                         std::string_view key, bool linkReferences) {
+GbString ModuleStem(const ModuleReaderContext& context, std::string_view module) {
     const GbString name = StripPath(module);
     if (name.IsEmpty()) {
         return {};
@@ -228,6 +227,15 @@ GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view mo
         stem += context.systemTextDir;
     }
     stem += name;
+    return stem;
+}
+
+GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
+                         std::string_view key, bool linkReferences) {
+    const GbString stem = ModuleStem(context, module);
+    if (stem.IsEmpty()) {
+        return {};
+    }
 
     const std::shared_ptr<const std::string> index = ReadModuleFile(context, stem + ".inx");
     if (!index) {

@@ -124,6 +124,11 @@ struct ModuleReaderContext {
     ModuleFileCache* files;         // null: both files are read afresh on every call
 };
 
+// The path of a module's files without their extension: installDir, then systemTextDir when
+// systemModules contains the name, then the name (lower-cased, cut after its last "/"). Empty
+// when the name is.
+GbString ModuleStem(const ModuleReaderContext& context, std::string_view module);
+
 // The record of key in module, post-processed and converted to HTML; empty when the module, one
 // of its files or the key is missing.
 //  1. The module name is lower-cased (ASCII) and cut after its last "/"; its files are

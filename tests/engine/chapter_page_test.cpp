@@ -212,6 +212,49 @@ TEST_F(ChapterPageTest, ParallelVersionsInNoLinksText) {
                                    "(<s>3</s>丙[<kjv>C\r\n][<kjv>D\r\n][<kjv>E]");
 }
 
+TEST_F(ChapterPageTest, ManyParallelModulesMostOfThemMissing) {
+    ASSERT_TRUE(install.WriteChapters({{"01001", kGenesis1}}));
+    // Written with other letter case than the configuration lists it.
+    ASSERT_TRUE(install.WriteModule(
+        "usr\\Kjv", {{"01001", "$1In the beginning God created.\r\n$2And the earth was void.\r\n"}}));
+    state().readModel = 2;
+    state().parallelModules = GbList("usr\\kjv", ",");
+    const std::string alone = Page("01001", false);
+    ASSERT_NE(alone.find("In the beginning God created."), std::string::npos) << alone;
+
+    // Thousands of listed modules that are not installed add nothing, wherever the one that is
+    // stands in the list.
+    GbList many;
+    for (int i = 0; i < 3000; ++i) {
+        many.Add("usr\\m" + std::to_string(i));
+        if (i == 1500) many.Add("usr\\kjv");
+    }
+    state().parallelModules = many;
+    EXPECT_EQ(Page("01001", false), alone);
+
+    // Each listed module, installed or not, lets the no-links page turn up to 2,049 more rules
+    // into breaks.
+    std::string rules;
+    for (int i = 0; i < 3000; ++i) rules += "<hr>";
+    ASSERT_TRUE(install.WriteChapters({{"43001", "$1甲" + rules + "$2乙\r\n"}}));
+    ASSERT_TRUE(install.WriteModule("usr\\kjv", {{"43001", "$1A\r\n$2B"}}));
+    state().readModel = 5;
+    state().parallelModules = GbList("usr\\kjv", ",");
+    const auto countRules = [](const std::string& page) {
+        int count = 0;
+        for (auto at = page.find("<hr>"); at != std::string::npos; at = page.find("<hr>", at + 4)) ++count;
+        return count;
+    };
+    EXPECT_EQ(countRules(Page("43001", true)), 3000 - 2049);
+    state().parallelModules = GbList("usr\\kjv,usr\\none", ",");
+    const std::string twoListed = Page("43001", true);
+    EXPECT_EQ(countRules(twoListed), 0);
+    GbList listed("usr\\kjv", ",");
+    for (int i = 0; i < 40; ++i) listed.Add("usr\\none" + std::to_string(i));
+    state().parallelModules = listed;
+    EXPECT_EQ(Page("43001", true), twoListed);
+}
+
 TEST_F(ChapterPageTest, HostileRecords) {
     // Unterminated codes, a reference column that never closes, marks without digits, huge
     // numbers, bytes of GBK trail values next to the marks.
