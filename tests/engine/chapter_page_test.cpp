@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "module_fixture.h"
 
 namespace quillax {
 namespace {
 
+using testing::BuildModuleFiles;
+using testing::ModuleFiles;
 using testing::ModuleInstallation;
+using testing::ModuleRecord;
 
 // Genesis 1 as the chain-reference module writes it: a heading, a table of two verse rows with
 // their reference columns, a footnote mark in verse 1 whose note stands in verse 2's column.
@@ -253,6 +259,72 @@ TEST_F(ChapterPageTest, ManyParallelModulesMostOfThemMissing) {
     for (int i = 0; i < 40; ++i) listed.Add("usr\\none" + std::to_string(i));
     state().parallelModules = listed;
     EXPECT_EQ(Page("43001", true), twoListed);
+}
+
+TEST_F(ChapterPageTest, PagesOpenedWhileTheModuleIsReplacedAreWhole) {
+    // Two versions of the chain-reference module, of different sizes, each with its index. Another
+    // program puts them in place in turn (the text, then the index, each replaced whole) while the
+    // chapters are opened: each page holds its chapter of one version, whole, and nothing else.
+    constexpr int kChapters = 20;
+    std::vector<ModuleRecord> first;
+    std::vector<ModuleRecord> second;
+    std::vector<std::string> fromFirst;
+    std::vector<std::string> fromSecond;
+    for (int c = 1; c <= kChapters; ++c) {
+        const std::string key = MakeChapterKey(1000 + c).str();
+        fromFirst.push_back("甲" + std::to_string(c) + "章" + std::string(1 + c * 7 % 40, 'a') + "。");
+        fromSecond.push_back("乙" + std::to_string(c) + "章" + std::string(3 + c * 11 % 50, 'b') + "。");
+        first.push_back({key, "$1" + fromFirst.back() + "\r\n"});
+        second.push_back({key, "$1" + fromSecond.back() + "\r\n"});
+    }
+    const ModuleFiles a = BuildModuleFiles(first);
+    const ModuleFiles b = BuildModuleFiles(second);
+    ASSERT_NE(a.text.size(), b.text.size());
+    ASSERT_TRUE(install.WriteModuleFiles("sys\\tessaly", a));
+
+    std::atomic<bool> done{false};
+    std::atomic<int> rounds{0};
+    std::thread writer([&] {
+        const std::string text = install.path() + "/sys/tessaly.txt";
+        const std::string index = install.path() + "/sys/tessaly.inx";
+        for (int round = 0; round < 5000 && !done; ++round) {
+            const ModuleFiles& files = round % 2 == 0 ? b : a;
+            platform::WriteWholeFile(text, files.text, platform::DiskFlush::Skipped);
+            platform::WriteWholeFile(index, files.index, platform::DiskFlush::Skipped);
+            rounds = round + 1;
+        }
+    });
+    int torn = 0;
+    int whole = 0;
+    int opened = 0;
+    std::string example;
+    // At least 1,500 pages, and on until the module has been replaced 200 times (or 20,000
+    // pages were opened).
+    for (; opened < 20000 && (opened < 1500 || rounds < 200); ++opened) {
+        const int i = opened;
+        const int c = 1 + i % kChapters;
+        const std::string page = Page(MakeChapterKey(1000 + c).c_str(), false);
+        const bool mine = page.find(fromFirst[c - 1]) != std::string::npos ||
+                          page.find(fromSecond[c - 1]) != std::string::npos;
+        bool others = page.find(":=") != std::string::npos;
+        for (int other = 1; other <= kChapters; ++other) {
+            if (other == c) continue;
+            others = others || page.find(fromFirst[other - 1]) != std::string::npos ||
+                     page.find(fromSecond[other - 1]) != std::string::npos;
+        }
+        if (mine && !others) {
+            ++whole;
+        } else if (mine || others) {
+            ++torn;
+            example = page;
+        }
+        // Neither: the files could not be opened at that moment, and the page says the
+        // passage is missing.
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0) << "for example: " << example;
+    EXPECT_GT(whole, opened * 9 / 10);
 }
 
 TEST_F(ChapterPageTest, HostileRecords) {
