@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "setup/path_text.h"
 #include "textlib/line_reader.h"
+#include "setup/module_index.h"
 #include "setup/text_edit.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
@@ -27,7 +28,8 @@ enum class SectionResult { Unchanged, Corrected, WriteFailed };
 class SectionFile {
 public:
     SectionFile(const GbString& configDirectory, std::string_view name)
-        : textPath_(configDirectory + "sys\\" + name + ".txt"),
+        : moduleName_(GbString("sys\\") + name),
+          textPath_(configDirectory + "sys\\" + name + ".txt"),
           tempPath_(configDirectory + "sys\\" + name + ".tex"),
           reader_(StaysInside(name) ? textPath_ : GbString()) {}
 
@@ -82,6 +84,8 @@ public:
     }
 
     const GbString& TextPath() const { return textPath_; }
+    // The module the file is the text of ("sys\" + name).
+    const GbString& ModuleName() const { return moduleName_; }
 
 private:
     // A line goes out with CR LF; empty lines are dropped.
@@ -92,6 +96,7 @@ private:
         }
     }
 
+    GbString moduleName_;
     GbString textPath_;
     GbString tempPath_;
     LineReader reader_;
@@ -127,9 +132,14 @@ void ApplyErrata(SetupSession& session) {
         switch (file.Finish()) {
             case SectionResult::Unchanged:
                 break;
-            case SectionResult::Corrected:
+            case SectionResult::Corrected: {
                 ++corrected;
+                // The offsets after the corrected lines have moved: the module's index is
+                // rebuilt at once, the way the installation builds it.
+                const ModuleTableRow row = InstalledIndexRow(file.ModuleName());
+                BuildModuleIndex(session.configDirectory, file.ModuleName(), row.lineFlag, row.marker);
                 break;
+            }
             case SectionResult::WriteFailed:
                 failed.Append("\n");
                 failed.Append(file.TextPath());

@@ -36,7 +36,8 @@ extern const char kErrataOthersDoneMessage[];
 // Applies the errata list and sets the message text: kErrataDoneMessage only when at least one
 // correction was applied and every rewrite went through, kErrataNothingMessage when no
 // correction found its text, kErrataWriteFailedMessage with the files that could not be
-// rewritten. No index is touched: the next installation run rebuilds them.
+// rewritten. The index of every rewritten file is rebuilt (as the installation builds that
+// module's index); the indexes of files left as they were are not touched.
 void ApplyErrata(SetupSession& session);
 
 }  // namespace quillax

@@ -26,8 +26,8 @@ constexpr int kBracketStep = 14;
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-bool StartsWith(const GbString& text, int at, std::string_view word) {
-    return !word.empty() && text.Slice(at, static_cast<int>(word.size())) == word;
+bool StartsWith(std::string_view text, std::string_view word) {
+    return !word.empty() && text.substr(0, word.size()) == word;
 }
 
 // Book of an abbreviation: its first position in the "CNAME=" text / 5 + 1. The division
@@ -35,6 +35,85 @@ bool StartsWith(const GbString& text, int at, std::string_view word) {
 int BookOfName(const GbString& bookNameText, std::string_view name) {
     return bookNameText.Find(name) / kSlotWidth + 1;
 }
+
+// The text of the bracket pass while it is being edited: the bytes before the gap in front_,
+// the bytes from the gap on in back_ from backStart_. The pass looks and edits only at or after
+// its scan position, which only moves forward, so with the gap kept at the place of each edit
+// an edit costs the bytes it moves rather than the rest of the text.
+class GapText {
+public:
+    explicit GapText(std::string_view text) : back_(text) {}
+
+    int Length() const { return static_cast<int>(front_.size() + back_.size() - backStart_); }
+    int Gap() const { return static_cast<int>(front_.size()); }
+    // The bytes from the gap to the end.
+    std::string_view Rest() const { return std::string_view(back_).substr(backStart_); }
+    // n bytes from `at` (at >= Gap()), clipped to the text.
+    std::string_view Slice(int at, int n) const {
+        const std::string_view rest = Rest();
+        const auto skip = static_cast<std::size_t>(at - Gap());
+        return skip >= rest.size() ? std::string_view()
+                                   : rest.substr(skip, static_cast<std::size_t>(std::max(n, 0)));
+    }
+    // The byte at i as a value 0..255; 0 outside the text.
+    unsigned char GetAt(int i) const {
+        if (i < 0 || i >= Length()) return 0;
+        const int gap = Gap();
+        const char c = i < gap ? front_[static_cast<std::size_t>(i)]
+                               : back_[backStart_ + static_cast<std::size_t>(i - gap)];
+        return static_cast<unsigned char>(c);
+    }
+
+    // Position of pattern at or after `from`, as GbString::Find gives it.
+    int Find(std::string_view pattern, int from) {
+        if (from < 0 || from >= Length()) return -1;
+        if (from < Gap()) MoveGap(from);
+        const int at = FindInText(Rest(), pattern, from - Gap());
+        return at < 0 ? -1 : Gap() + at;
+    }
+
+    void MoveGap(int to) {
+        to = std::clamp(to, 0, Length());
+        const auto target = static_cast<std::size_t>(to);
+        if (target > front_.size()) {
+            const std::size_t n = target - front_.size();
+            front_.append(back_, backStart_, n);
+            backStart_ += n;
+        } else if (target < front_.size()) {
+            const std::size_t n = front_.size() - target;
+            if (backStart_ < n) {
+                // Room in front of the rest, as much again as the rest holds, so that moving
+                // back stays cheap.
+                const std::size_t room = n + std::max<std::size_t>(back_.size() - backStart_, 64);
+                std::string grown(room, '\0');
+                grown.append(back_, backStart_, std::string::npos);
+                back_.swap(grown);
+                backStart_ = room;
+            }
+            backStart_ -= n;
+            back_.replace(backStart_, n, front_, target, n);
+            front_.resize(target);
+        }
+    }
+    // Inserts bytes at the gap (the gap stays after them).
+    void Insert(std::string_view bytes) { front_.append(bytes.data(), bytes.size()); }
+    // Removes n bytes after the gap.
+    void Erase(int n) {
+        backStart_ = std::min(back_.size(), backStart_ + static_cast<std::size_t>(std::max(n, 0)));
+    }
+
+    std::string Take() {
+        front_.append(Rest());
+        back_.clear();
+        backStart_ = 0;
+        return std::move(front_);
+    }
+
+private:
+    std::string front_;
+    std::string back_;
+    std::size_t backStart_ = 0;
+};
 
 // First occurrence of a pattern that starts in [from, limit), found the way GbString::Find
 // finds it. The bracket pass asks for the same pattern from increasing positions with the
@@ -45,15 +124,16 @@ class BracketSearch {
 public:
     explicit BracketSearch(std::string_view pattern) : pattern_(pattern) {}
 
-    int Find(const GbString& text, int from, int limit) {
+    int Find(GapText& text, int from, int limit) {
         if (pattern_.IsEmpty() || from < 0 || from >= limit) return -1;
         if (known_ && from >= from_ && limit == limit_ && (found_ < 0 || found_ >= from)) {
             return found_;
         }
+        if (from < text.Gap()) text.MoveGap(from);
         // A match must start before limit but may end after it.
         const int windowEnd = std::min(text.Length(), limit + pattern_.Length() - 1);
-        const GbString window(text.Slice(from, windowEnd - from));
-        const int at = window.Find(pattern_);
+        const std::string_view window = text.Slice(from, windowEnd - from);
+        const int at = FindInText(window, pattern_);
         known_ = true;
         from_ = from;
         limit_ = limit;
@@ -181,32 +261,39 @@ int LinkBracketReferences(GbString& text, std::string_view defaultKey,
         unitWord.Forget();
     };
 
+    // The edits below happen at the scan position or after it, the gap of `work` going with
+    // them; positions are those of the text as edited so far.
+    GapText work(text);
     GbString previousKey;      // the key of the previous link of this pass
     bool noColonLeft = false;  // no ":" follows the scan position (the pass adds none)
     int links = 0;
     for (int i = 0;;) {
-        i = text.Find("[", i);
+        i = work.Find("[", i);
         if (i < 0) break;
-        const int a = closing.Find(text, i, text.Length());
+        const int a = closing.Find(work, i, work.Length());
         if (a < 0) break;
 
         // Only a bracket with ":" or a chapter word in it holds a reference.
-        const int colonInBracket = colon.Find(text, i + 1, a);
+        const int colonInBracket = colon.Find(work, i + 1, a);
         const bool isReference = colonInBracket >= 0 ||
-                                 chapterWord.Find(text, i + 1, a) >= 0 ||
-                                 unitWord.Find(text, i + 1, a) >= 0;
+                                 chapterWord.Find(work, i + 1, a) >= 0 ||
+                                 unitWord.Find(work, i + 1, a) >= 0;
         if (!isReference) {
             ++i;
             continue;
         }
 
-        text.Delete(a, 1);
-        text.Insert(a, "</a>");
-        text.Delete(i, 1);
+        // "]" becomes "</a>" and the "[" goes; the gap stays where the bracket was.
+        work.MoveGap(a);
+        work.Erase(1);
+        work.Insert("</a>");
+        work.MoveGap(i);
+        work.Erase(1);
         forgetAll();
 
         GbString key;
-        if (text.GetAt(i) < 0x3A) {
+        const std::string_view rest = work.Rest();  // the text from the bracket's place on
+        if (work.GetAt(i) < 0x3A) {
             // Chapter and verse only: the book of the previous link, the chapter before the
             // next ":". That is the bracket's own ":" (one byte nearer now that the "[" is
             // gone) when it has one; otherwise the text after it is searched, once only when
@@ -215,28 +302,28 @@ int LinkBracketReferences(GbString& text, std::string_view defaultKey,
             if (colonInBracket >= 0) {
                 verseColon = colonInBracket - 1;
             } else if (!noColonLeft) {
-                verseColon = text.Find(":", i);
+                verseColon = work.Find(":", i);
                 noColonLeft = verseColon < 0;
             }
             if (verseColon >= 0 && previousKey.Length() >= 2) {
                 key.Left(previousKey, 2);
-                key.SetPadded(ToInt(text.Slice(i, verseColon - i)), "000", true);
+                key.SetPadded(ToInt(work.Slice(i, verseColon - i)), "000", true);
             }
-        } else if (StartsWith(text, i, thisChapter) || StartsWith(text, i, thisChapterAlt)) {
+        } else if (StartsWith(rest, thisChapter) || StartsWith(rest, thisChapterAlt)) {
             key = GbString(defaultKey);
         } else {
             // A book abbreviation: two characters, or one character (written "X。" in the
             // book-name text) directly followed by the chapter number.
             GbString name;
-            int after = i + 4;
-            if (IsDigit(text.GetAt(i + 2))) {
-                name.Mid(text, i, 2);
+            int after = 4;
+            if (IsDigit(work.GetAt(i + 2))) {
+                name.Mid(rest, 0, 2);
                 name += "。";
-                after = i + 2;
+                after = 2;
             } else {
-                name.Mid(text, i, 4);
+                name.Mid(rest, 0, 4);
             }
-            const int chapter = ToInt(text.Slice(after, 3));
+            const int chapter = ToInt(work.Slice(i + after, 3));
             key = MakeChapterKey(static_cast<long long>(BookOfName(context.bookNameText, name)) *
                                      1000 + chapter);
         }
@@ -244,7 +331,7 @@ int LinkBracketReferences(GbString& text, std::string_view defaultKey,
         int step = kBracketStep;
         if (!key.IsEmpty()) {
             const GbString tag = " <a href=" + key + ">";
-            text.Insert(i, tag);
+            work.Insert(tag);
             previousKey = key;
             ++links;
             // The step ends on the tag's ">" for a key of five characters; a longer key (a
@@ -254,6 +341,7 @@ int LinkBracketReferences(GbString& text, std::string_view defaultKey,
         }
         i += step;
     }
+    text = GbString(work.Take());
     return links;
 }
 

@@ -112,11 +112,11 @@ void GbString::Mid(std::string_view src, int i, int n, bool append) {
     if (append) Append(part); else Assign(part);
 }
 
-int GbString::Find(std::string_view pattern, int from) const {
-    const int len = Length();
+int FindInText(std::string_view text, std::string_view pattern, int from) {
+    const int len = static_cast<int>(text.size());
     if (from < 0 || from >= len) return -1;
     if (pattern.empty()) return 0;
-    const char* s = bytes_.data();
+    const char* s = text.data();
 
     if (pattern.size() == 1) {
         // Compare at the start of each character; a double-byte character is stepped over
@@ -141,8 +141,12 @@ int GbString::Find(std::string_view pattern, int from) const {
         return -1;
     }
 
-    const std::size_t pos = bytes_.find(pattern, static_cast<std::size_t>(from));
-    return pos == std::string::npos ? -1 : static_cast<int>(pos);
+    const std::size_t pos = text.find(pattern, static_cast<std::size_t>(from));
+    return pos == std::string_view::npos ? -1 : static_cast<int>(pos);
+}
+
+int GbString::Find(std::string_view pattern, int from) const {
+    return FindInText(bytes_, pattern, from);
 }
 
 int GbString::ReverseFind(std::string_view pattern, int before) const {

@@ -23,6 +23,11 @@
 
 namespace quillax {
 
+// The search of GbString::Find over any bytes: the position of pattern in text at or after
+// `from`, or -1, with the same rules (see GbString::Find). For callers that hold a part of a
+// text as a view.
+int FindInText(std::string_view text, std::string_view pattern, int from = 0);
+
 class GbString {
     template <class T>
     using IfText = std::enable_if_t<std::is_convertible_v<const T&, std::string_view>>;

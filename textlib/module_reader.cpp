@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "textlib/chapter_keys.h"
+#include "textlib/index_builder.h"
 #include "textlib/markup.h"
 #include "textlib/text_helpers.h"
 
@@ -78,6 +79,16 @@ void StripTrailingBreaks(GbString& text) {
         length = keep;
     }
     text.SetLength(length);
+}
+
+// Whether the index's closing entry (its last 5 bytes: "=" and the offset) holds the size of
+// the text as it was read.
+bool IndexMatchesText(std::string_view index, std::size_t textSize) {
+    constexpr std::size_t kClosingBytes = 1 + kOffsetBytes;
+    if (index.size() < kClosingBytes || index[index.size() - kClosingBytes] != '=') {
+        return false;
+    }
+    return ReadLittleEndian32(index, index.size() - kOffsetBytes) == textSize;
 }
 
 }  // namespace
@@ -210,15 +221,39 @@ void ModuleFileCache::Store(Entry entry) {
     entries_.push_back(std::move(entry));
 }
 
+std::shared_ptr<const std::string> ModuleFileCache::BuiltIndex(
+    const std::shared_ptr<const std::string>& text, const std::function<std::string()>& build) {
+    for (BuiltEntry& entry : built_) {
+        if (entry.text.lock() == text) {
+            entry.lastUse = ++useCounter_;
+            return entry.index;
+        }
+    }
+    BuiltEntry entry;
+    entry.text = text;
+    entry.index = std::make_shared<const std::string>(build());
+    entry.lastUse = ++useCounter_;
+    // Indexes of texts no longer served go first, then the least recently used.
+    built_.erase(std::remove_if(built_.begin(), built_.end(),
+                                [](const BuiltEntry& e) { return e.text.expired(); }),
+                 built_.end());
+    if (built_.size() >= kBuiltIndexes) {
+        built_.erase(std::min_element(built_.begin(), built_.end(),
+                                      [](const BuiltEntry& a, const BuiltEntry& b) { return a.lastUse < b.lastUse; }));
+    }
+    built_.push_back(entry);
+    return entry.index;
+}
+
 void ModuleFileCache::Clear() {
     entries_.clear();
+    built_.clear();
     totalBytes_ = 0;
 }
 
 // ---- records -----------------------------------------------------------------------------------
 
-GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
-                         std::string_view key, bool linkReferences) {
+GbString ModuleStem(const ModuleReaderContext& context, std::string_view module) {
     const GbString name = StripPath(module);
     if (name.IsEmpty()) {
         return {};
@@ -228,17 +263,31 @@ GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view mo
         stem += context.systemTextDir;
     }
     stem += name;
+    return stem;
+}
 
-    const std::shared_ptr<const std::string> index = ReadModuleFile(context, stem + ".inx");
-    if (!index) {
+GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
+                         std::string_view key, bool linkReferences) {
+    const GbString stem = ModuleStem(context, module);
+    if (stem.IsEmpty()) {
         return {};
     }
-    const IndexRange range = IndexLookup(*index, key);
-    if (range.offset < 0) {
+
+    std::shared_ptr<const std::string> index = ReadModuleFile(context, stem + ".inx");
+    if (!index) {
         return {};
     }
     const std::shared_ptr<const std::string> body = ReadModuleFile(context, stem + ".txt");
     if (!body) {
+        return {};
+    }
+    if (!IndexMatchesText(*index, body->size())) {
+        const auto build = [&] { return BuildInstalledIndex(module, *body); };
+        index = context.files != nullptr ? context.files->BuiltIndex(body, build)
+                                         : std::make_shared<const std::string>(build());
+    }
+    const IndexRange range = IndexLookup(*index, key);
+    if (range.offset < 0) {
         return {};
     }
 

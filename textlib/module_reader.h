@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,6 +70,13 @@ public:
     // The bytes of the file at path, or null when it cannot be read.
     std::shared_ptr<const std::string> Read(std::string_view path);
 
+    // An index built in memory for text bytes that Read gave (a text whose index file does not
+    // match it): made by `build` once and kept while Read serves those same bytes, at most
+    // kBuiltIndexes of them.
+    static constexpr std::size_t kBuiltIndexes = 4;
+    std::shared_ptr<const std::string> BuiltIndex(const std::shared_ptr<const std::string>& text,
+                                                  const std::function<std::string()>& build);
+
     void Clear();
     std::size_t FileCount() const { return entries_.size(); }
 
@@ -88,6 +96,13 @@ private:
     std::size_t totalBytes_ = 0;
     std::uint64_t useCounter_ = 0;
     std::vector<Entry> entries_;
+
+    struct BuiltEntry {
+        std::weak_ptr<const std::string> text;
+        std::shared_ptr<const std::string> index;
+        std::uint64_t lastUse = 0;
+    };
+    std::vector<BuiltEntry> built_;
 };
 
 // The reference passes that the engine runs over a record read with linkReferences set. They
@@ -124,11 +139,21 @@ struct ModuleReaderContext {
     ModuleFileCache* files;         // null: both files are read afresh on every call
 };
 
+// The path of a module's files without their extension: installDir, then systemTextDir when
+// systemModules contains the name, then the name (lower-cased, cut after its last "/"). Empty
+// when the name is.
+GbString ModuleStem(const ModuleReaderContext& context, std::string_view module);
+
 // The record of key in module, post-processed and converted to HTML; empty when the module, one
 // of its files or the key is missing.
 //  1. The module name is lower-cased (ASCII) and cut after its last "/"; its files are
 //     installDir + (systemTextDir when systemModules contains the name) + name + ".inx"/".txt".
-//  2. IndexLookup in the index; the record's bytes from the text file (as many as exist).
+//  2. IndexLookup in the index; the record's bytes from the text file (as many as exist). An
+//     index whose closing entry does not hold the size of the text as read (the text was
+//     rewritten after its index was built, or is being replaced while it is read) is not used:
+//     the text is indexed in memory instead, the way the installation indexes that module
+//     (BuildInstalledIndex, textlib/index_builder.h); with a file cache that index is kept
+//     while the text stays the same.
 //  3. With substitute on, vocabulary item 69 becomes item 70, then item 71 becomes item 72.
 //  4. Trailing LF, CR and "_" characters are removed. If the text then ends with "=", it ends
 //     with the next record's key line, which is cut off at the text's last CR LF, and trailing

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/pages/reference_links.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "textlib/chapter_keys.h"
 
@@ -174,29 +179,98 @@ int FirstBetween(const GbString& text, std::initializer_list<std::string_view> p
     return first == std::string_view::npos ? -1 : start + static_cast<int>(first);
 }
 
+// A page may list more parallel modules than this before their index files are looked for in
+// one listing of their directory rather than one by one.
+constexpr int kListedModulesForListing = 16;
+
+// Which parallel modules have an index file, from one listing of each directory they lie in, so
+// that a page listing thousands of modules, most of them not installed, does not ask the file
+// system for each. Names compare without regard to ASCII case, as the file layer's do.
+class IndexFilesPresent {
+public:
+    explicit IndexFilesPresent(const RenderState& state) : state_(state) {}
+
+    // False when module has no index file (ReadModuleEntry would give nothing).
+    bool Has(std::string_view module) {
+        const ModuleReaderContext context{state_.installDir, state_.systemTextDir,
+                                          state_.systemModules, false, state_.cmpStr, nullptr,
+                                          nullptr};
+        GbString stem = ModuleStem(context, module);
+        if (stem.IsEmpty()) {
+            return false;
+        }
+        int cut = stem.Length();
+        while (cut > 0 && stem.GetAt(cut - 1) != '\\' && stem.GetAt(cut - 1) != '/') {
+            --cut;
+        }
+        // A "\" that is the trail byte of a GBK character separates nothing: look the name up
+        // one by one then.
+        if (cut >= 2 && stem.GetAt(cut - 2) >= kLeadByteMin) {
+            return true;
+        }
+        const std::string directory(stem.Slice(0, cut));
+        GbString file(stem.Slice(cut));
+        file += ".inx";
+        file.MakeLower();
+        auto listed = listings_.find(directory);
+        if (listed == listings_.end()) {
+            std::unordered_set<std::string> names;
+            for (const platform::DirectoryEntry& entry :
+                 platform::ListDirectory(directory.empty() ? std::string_view(".") : directory)) {
+                GbString folded(entry.name);
+                folded.MakeLower();
+                names.insert(folded.str());
+            }
+            listed = listings_.emplace(directory, std::move(names)).first;
+        }
+        return listed->second.count(file.str()) > 0;
+    }
+
+private:
+    const RenderState& state_;
+    std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
+};
+
 // Puts the verses of the parallel modules behind the matching verses of the page.
 void InsertParallelVersions(RenderState& state, GbString& text, std::string_view key,
                             bool noLinks) {
     text.Replace("　　", "");
+    std::optional<IndexFilesPresent> present;
+    if (state.parallelModules.Count() > kListedModulesForListing) {
+        present.emplace(state);
+    }
+    // The page's own replacements below are limited in number per call; once a call finds
+    // nothing to replace, calls for further modules that add nothing find nothing either.
+    bool settled = false;
     for (const GbString& entry : state.parallelModules) {
         if (entry.IsEmpty()) {
             continue;
         }
-        const int slash = entry.Find("\\");
-        const GbString name(slash > 0 ? entry.Slice(slash + 1) : entry.view());
-        GbString verses = ReadModuleEntry(state, entry, key, false);
+        GbString verses;
+        if (!present || present->Has(entry)) {
+            verses = ReadModuleEntry(state, entry, key, false);
+        }
+        if (verses.IsEmpty() && settled) {
+            continue;
+        }
 
         // The position of the previous verse; -1 before the first.
         int current = text.Find("<s>1</s>");
-        text.Replace("　　<s", "<s");
+        int replaced = text.Replace("　　<s", "<s");
+        if (noLinks) {
+            replaced += text.Replace("<hr>", "<br>");
+        }
+        settled = replaced == 0 && verses.IsEmpty();
+        if (verses.IsEmpty()) {
+            continue;
+        }
+        const int slash = entry.Find("\\");
+        const GbString name(slash > 0 ? entry.Slice(slash + 1) : entry.view());
         GbString label = state.cmpStr[kWordParallelOpen];
         label.Insert(label.Find(">"), name);  // no ">": no name in the tag
         label += state.cmpStr[kWordParallelNameOpen];
         label += name;
         label += state.cmpStr[kWordParallelNameClose];
-        if (noLinks) {
-            text.Replace("<hr>", "<br>");
-        }
 
         for (int n = 2; !verses.IsEmpty(); ++n) {
             const GbString mark = "<s>" + Number(n) + "</s>";

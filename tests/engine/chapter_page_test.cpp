@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "module_fixture.h"
 
 namespace quillax {
 namespace {
 
+using testing::BuildModuleFiles;
+using testing::ModuleFiles;
 using testing::ModuleInstallation;
+using testing::ModuleRecord;
 
 // Genesis 1 as the chain-reference module writes it: a heading, a table of two verse rows with
 // their reference columns, a footnote mark in verse 1 whose note stands in verse 2's column.
@@ -210,6 +216,115 @@ TEST_F(ChapterPageTest, ParallelVersionsInNoLinksText) {
     state().readModel = 5;
     EXPECT_EQ(Page("43001", true), "<br><s>1</s>甲[<kjv>A\r\n]<big>标题</big><s>2</s>乙[<kjv>B\r\n]"
                                    "(<s>3</s>丙[<kjv>C\r\n][<kjv>D\r\n][<kjv>E]");
+}
+
+TEST_F(ChapterPageTest, ManyParallelModulesMostOfThemMissing) {
+    ASSERT_TRUE(install.WriteChapters({{"01001", kGenesis1}}));
+    // Written with other letter case than the configuration lists it.
+    ASSERT_TRUE(install.WriteModule(
+        "usr\\Kjv", {{"01001", "$1In the beginning God created.\r\n$2And the earth was void.\r\n"}}));
+    state().readModel = 2;
+    state().parallelModules = GbList("usr\\kjv", ",");
+    const std::string alone = Page("01001", false);
+    ASSERT_NE(alone.find("In the beginning God created."), std::string::npos) << alone;
+
+    // Thousands of listed modules that are not installed add nothing, wherever the one that is
+    // stands in the list.
+    GbList many;
+    for (int i = 0; i < 3000; ++i) {
+        many.Add("usr\\m" + std::to_string(i));
+        if (i == 1500) many.Add("usr\\kjv");
+    }
+    state().parallelModules = many;
+    EXPECT_EQ(Page("01001", false), alone);
+
+    // Each listed module, installed or not, lets the no-links page turn up to 2,049 more rules
+    // into breaks.
+    std::string rules;
+    for (int i = 0; i < 3000; ++i) rules += "<hr>";
+    ASSERT_TRUE(install.WriteChapters({{"43001", "$1甲" + rules + "$2乙\r\n"}}));
+    ASSERT_TRUE(install.WriteModule("usr\\kjv", {{"43001", "$1A\r\n$2B"}}));
+    state().readModel = 5;
+    state().parallelModules = GbList("usr\\kjv", ",");
+    const auto countRules = [](const std::string& page) {
+        int count = 0;
+        for (auto at = page.find("<hr>"); at != std::string::npos; at = page.find("<hr>", at + 4)) ++count;
+        return count;
+    };
+    EXPECT_EQ(countRules(Page("43001", true)), 3000 - 2049);
+    state().parallelModules = GbList("usr\\kjv,usr\\none", ",");
+    const std::string twoListed = Page("43001", true);
+    EXPECT_EQ(countRules(twoListed), 0);
+    GbList listed("usr\\kjv", ",");
+    for (int i = 0; i < 40; ++i) listed.Add("usr\\none" + std::to_string(i));
+    state().parallelModules = listed;
+    EXPECT_EQ(Page("43001", true), twoListed);
+}
+
+TEST_F(ChapterPageTest, PagesOpenedWhileTheModuleIsReplacedAreWhole) {
+    // Two versions of the chain-reference module, of different sizes, each with its index. Another
+    // program puts them in place in turn (the text, then the index, each replaced whole) while the
+    // chapters are opened: each page holds its chapter of one version, whole, and nothing else.
+    constexpr int kChapters = 20;
+    std::vector<ModuleRecord> first;
+    std::vector<ModuleRecord> second;
+    std::vector<std::string> fromFirst;
+    std::vector<std::string> fromSecond;
+    for (int c = 1; c <= kChapters; ++c) {
+        const std::string key = MakeChapterKey(1000 + c).str();
+        fromFirst.push_back("甲" + std::to_string(c) + "章" + std::string(1 + c * 7 % 40, 'a') + "。");
+        fromSecond.push_back("乙" + std::to_string(c) + "章" + std::string(3 + c * 11 % 50, 'b') + "。");
+        first.push_back({key, "$1" + fromFirst.back() + "\r\n"});
+        second.push_back({key, "$1" + fromSecond.back() + "\r\n"});
+    }
+    const ModuleFiles a = BuildModuleFiles(first);
+    const ModuleFiles b = BuildModuleFiles(second);
+    ASSERT_NE(a.text.size(), b.text.size());
+    ASSERT_TRUE(install.WriteModuleFiles("sys\\tessaly", a));
+
+    std::atomic<bool> done{false};
+    std::atomic<int> rounds{0};
+    std::thread writer([&] {
+        const std::string text = install.path() + "/sys/tessaly.txt";
+        const std::string index = install.path() + "/sys/tessaly.inx";
+        for (int round = 0; round < 5000 && !done; ++round) {
+            const ModuleFiles& files = round % 2 == 0 ? b : a;
+            platform::WriteWholeFile(text, files.text, platform::DiskFlush::Skipped);
+            platform::WriteWholeFile(index, files.index, platform::DiskFlush::Skipped);
+            rounds = round + 1;
+        }
+    });
+    int torn = 0;
+    int whole = 0;
+    int opened = 0;
+    std::string example;
+    // At least 1,500 pages, and on until the module has been replaced 200 times (or 20,000
+    // pages were opened).
+    for (; opened < 20000 && (opened < 1500 || rounds < 200); ++opened) {
+        const int i = opened;
+        const int c = 1 + i % kChapters;
+        const std::string page = Page(MakeChapterKey(1000 + c).c_str(), false);
+        const bool mine = page.find(fromFirst[c - 1]) != std::string::npos ||
+                          page.find(fromSecond[c - 1]) != std::string::npos;
+        bool others = page.find(":=") != std::string::npos;
+        for (int other = 1; other <= kChapters; ++other) {
+            if (other == c) continue;
+            others = others || page.find(fromFirst[other - 1]) != std::string::npos ||
+                     page.find(fromSecond[other - 1]) != std::string::npos;
+        }
+        if (mine && !others) {
+            ++whole;
+        } else if (mine || others) {
+            ++torn;
+            example = page;
+        }
+        // Neither: the files could not be opened at that moment, and the page says the
+        // passage is missing.
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0) << "for example: " << example;
+    EXPECT_GT(whole, opened * 9 / 10);
 }
 
 TEST_F(ChapterPageTest, HostileRecords) {

@@ -6,6 +6,8 @@
 
 #include "platform/files.h"
 #include "setup/errata.h"
+#include "setup/module_index.h"
+#include "textlib/module_reader.h"
 #include "setup/setup_test_support.h"
 
 namespace quillax {
@@ -48,6 +50,44 @@ TEST_F(ErrataTest, CorrectsLinesInOrderAndRewritesTheFile) {
     install_.Write("sys\\zendri.txt", "x y x\r\n");
     Apply("[zendri]\r\n1,x,\r\n");
     EXPECT_EQ(install_.Read("sys\\zendri.txt"), " y x\r\n");
+}
+
+TEST_F(ErrataTest, PagesAfterACorrectionShowTheCorrectedRecords) {
+    // The chain-reference module as installed, with its index; the errata list lengthens a line
+    // of chapter 1 and shortens one of chapter 2.
+    install_.Write("sys\\Tessaly.txt",
+                   "01001:=\r\nIn the beginnning God\r\ncreated\r\n01002:=\r\nThe heavens and the earth were finishedd\r\n"
+                   "01003:=\r\nThird\r\n");
+    ASSERT_TRUE(BuildModuleIndex(install_.Config(), "sys\\Tessaly", false, ":="));
+    install_.Write("sys\\emendo.txt", "01001=note one\r\n01002=note two\r\n");
+    ASSERT_TRUE(BuildModuleIndex(install_.Config(), "sys\\emendo", true, "="));
+    EXPECT_EQ(Apply("[Tessaly]\r\n2,beginnning,very first beginning\r\n5,finishedd,done\r\n"
+                    "[emendo]\r\n1,one,one, longer now\r\n"),
+              kErrataDoneMessage);
+
+    // The pages the engine reads: each chapter whole, nothing of the next one.
+    const GbString installDir = install_.Config();
+    const GbString systemTextDir("sys\\");
+    const GbString systemModules("tessaly,emendo");
+    const GbList vocabulary;
+    const ModuleReaderContext engine{installDir, systemTextDir, systemModules, false, vocabulary,
+                                     nullptr, nullptr};
+    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01001", false), "In the very first beginning God\r\ncreated");
+    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01002", false), "The heavens and the earth were done");
+    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01003", false), "Third");
+    EXPECT_EQ(ReadModuleEntry(engine, "emendo", "01001", false), "01001=note one, longer now");
+    EXPECT_EQ(ReadModuleEntry(engine, "emendo", "01002", false), "01002=note two");
+
+    // The indexes on disk were rebuilt, as the installation builds them.
+    for (const char* module : {"sys\\Tessaly", "sys\\emendo"}) {
+        const std::string text = install_.Read(std::string(module) + ".txt");
+        EXPECT_EQ(install_.Read(std::string(module) + ".inx"), BuildInstalledIndex(module, text)) << module;
+        EXPECT_TRUE(platform::IsReadOnly(install_.Config() + module + ".inx")) << module;
+    }
+    // A file left as it was keeps its index as it was.
+    install_.Write("sys\\zendri.inx", "stale");
+    Apply("[zendri]\r\n1,absent,x\r\n");
+    EXPECT_EQ(install_.Read("sys\\zendri.inx"), "stale");
 }
 
 TEST_F(ErrataTest, AFileWhoseTextIsNotFoundStaysByteForByte) {

@@ -66,6 +66,25 @@ TEST(MainText, CleanRecordAppliesEveryStepInOrder) {
     EXPECT_TRUE(output.IsEmpty());
 }
 
+TEST(MainText, RemovalsGoOnWhereTheEditedRecordWould) {
+    // After a note span the search for "'0" goes on one byte past the place of the removed
+    // span: a "'0" right there is passed over, and the strip list takes only its marks.
+    EXPECT_EQ(Cleaned("01001:=a'0x'1'0y'1b"), "01001=ayb\n");
+    EXPECT_EQ(Cleaned("01001:=a'0x'0y'1b'1c"), "01001=abc\n");
+    // Grave accents and tags one after the other.
+    EXPECT_EQ(Cleaned("01001:=`1`2`3x"), "01001=x\n");
+    EXPECT_EQ(Cleaned("01001:=<a><a><a>z<"), "01001=z<\n");
+    EXPECT_EQ(Cleaned("01001:=a<b<c>d>e"), "01001=ad>e\n");
+    // A brace span closes at the first "}" after its "{".
+    EXPECT_EQ(Cleaned("01001:=a'ex'e'fy'fz"), "01001=ay}z\n");
+    EXPECT_EQ(Cleaned("01001:=乗'0x'1億`9<a>z"), "01001=乗億z\n");
+
+    // A record of megabytes of tags comes out as its text alone.
+    std::string tags;
+    for (int k = 0; k < 500000; ++k) tags += "<a>";
+    EXPECT_EQ(Cleaned("01001:=" + tags + "z" + tags), "01001=z\n");
+}
+
 TEST(MainText, TrailBytesThatLookLikeMarksSurvive) {
     // Trail bytes: 億 7C "|", 乗 5C "\", 倉 7D "}", 亄 7B "{", 俙 60 "`", 丂 40 "@", 乛 5E "^",
     // 乢 5F "_", 乕 5B "[", 乚 5D "]".

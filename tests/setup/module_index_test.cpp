@@ -5,9 +5,9 @@
 #include <string>
 
 #include "platform/files.h"
-#include "setup/index_writer.h"
-#include "textlib/line_reader.h"
 #include "setup/module_index.h"
+#include "textlib/index_writer.h"
+#include "textlib/line_reader.h"
 #include "setup/setup_test_support.h"
 
 namespace quillax {

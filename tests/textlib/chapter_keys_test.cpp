@@ -246,6 +246,31 @@ TEST_F(ChapterKeysTest, BracketContinuations) {
               "3:5</a> see also  <a href=01001>创1:1</a>");
 }
 
+TEST_F(ChapterKeysTest, BracketScanResumesInTheEditedText) {
+    int links = -1;
+    // The scan goes on 14 bytes after a converted bracket, wherever that falls in the edited
+    // text: past a short tag into the linked reference, on the trail byte of a character.
+    EXPECT_EQ(Brackets("[本章:2][创1:1]", "abc", &links), " <a href=abc>本章:2</a> <a href=01001>创1:1</a>");
+    EXPECT_EQ(links, 2);
+    EXPECT_EQ(Brackets("[本章:2]乗[创1:1]", "ab"), " <a href=ab>本章:2</a>乗 <a href=01001>创1:1</a>");
+    // A "[" inside a linked bracket is met again by the scan and closes at a later "]".
+    EXPECT_EQ(Brackets("[[创1:1]创2:1]", "43003", &links),
+              " <a href=01000> <a href=01001>创1:1</a>创2:1</a>");
+    EXPECT_EQ(links, 2);
+    EXPECT_EQ(Brackets("[x:[创1:1]", "43003", &links), " <a href=01000>x:[创1:1</a>");
+    EXPECT_EQ(links, 1);
+
+    // A long record of references: every one is linked, in order.
+    std::string record;
+    std::string expected;
+    for (int k = 0; k < 50000; ++k) {
+        record += "[创1:1]";
+        expected += " <a href=01001>创1:1</a>";
+    }
+    EXPECT_EQ(Brackets(record, "43003", &links), expected);
+    EXPECT_EQ(links, 50000);
+}
+
 TEST_F(ChapterKeysTest, BracketHostileInput) {
     // Whatever the text, every "[" that the pass removes leaves one "</a>" in place of its "]",
     // and every link it counts has its opening tag.

@@ -2,16 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/temp_dir.h"
 #include "textlib/chapter_keys.h"
+#include "textlib/index_builder.h"
 
 namespace quillax {
 namespace {
@@ -402,20 +405,25 @@ TEST_F(ModuleReaderTest, BadInput) {
     EXPECT_EQ(Read("empty", "01001"), "");
 
     // Offsets past the end of the text give nothing; a range past the end gives what exists.
+    // (The closing entry holds the text's size, else the index would not be used.)
     Write("past.txt", "0123456789");
     Write("past.inx", TextEntry("p1", 1000) + TextEntry("p2", 4) + TextEntry("p3", 0xFFFFFFFFu) +
-                          TextEntry("p4", 8) + ClosingEntry(5000));
+                          TextEntry("p4", 8) + ClosingEntry(10));
     EXPECT_EQ(Read("past", "p1"), "");   // its range would end before it starts
     EXPECT_EQ(Read("past", "p2"), "456789");  // up to p3's offset, far beyond the end
     EXPECT_EQ(Read("past", "p3"), "");
     EXPECT_EQ(Read("past", "p4"), "89");
+    // With the size of another text in its closing entry the index is not used, and this text
+    // has no key lines: nothing is found.
+    Write("past.inx", TextEntry("p2", 4) + ClosingEntry(5000));
+    EXPECT_EQ(Read("past", "p2"), "");
 
-    // An index cut inside a record: that record is missing, and the one before it has no next
-    // entry, so it runs to the end of the text.
+    // An index cut inside a record has no closing entry: it is not used, the text is indexed
+    // in memory.
     WriteModule("cut", good);
     Write("cut.inx", good.index.substr(0, 14));
-    EXPECT_EQ(Read("cut", "01002"), "");
-    EXPECT_EQ(Read("cut", "01001"), "one\r\n01002:=\r\ntwo");
+    EXPECT_EQ(Read("cut", "01002"), "two");
+    EXPECT_EQ(Read("cut", "01001"), "one");
 
     // Zero bytes are text like any other.
     Write("zeros.txt", std::string("k1:=\r\na\0b\r\n", 11));
@@ -431,6 +439,102 @@ TEST_F(ModuleReaderTest, BadInput) {
     // The empty key is the closing entry's, not a record.
     WriteModule("good", good);
     EXPECT_EQ(Read("good", ""), "");
+}
+
+TEST_F(ModuleReaderTest, AnIndexThatDoesNotMatchItsTextIsNotUsed) {
+    // The chain-reference module and its index; then a line of chapter 1 grows, as a
+    // correction rewrites it, and the index stays as it was.
+    const Module before = BuildModule({{"01001", "In the beginnning\r\n"}, {"01002", "Second\r\n"},
+                                       {"01003", "Third\r\n"}},
+                                      ":=", true);
+    const Module after = BuildModule({{"01001", "In the very first beginning\r\n"},
+                                      {"01002", "Second\r\n"}, {"01003", "Third\r\n"}},
+                                     ":=", true);
+    WriteModule("tessaly", before);
+    Write("tessaly.txt", after.text);
+    for (const bool useCache : {true, false}) {
+        // Read with the old offsets these would hold the next chapter's key line and a stray
+        // ":=".
+        EXPECT_EQ(Read("tessaly", "01001", false, useCache), "In the very first beginning");
+        EXPECT_EQ(Read("tessaly", "01002", false, useCache), "Second");
+        EXPECT_EQ(Read("tessaly", "01003", false, useCache), "Third");
+        EXPECT_EQ(Read("tessaly", "01004", false, useCache), "");
+    }
+    // The text is indexed as the installation indexes that module: for the chain-reference
+    // module that is this index.
+    EXPECT_EQ(BuildInstalledIndex("tessaly", after.text), after.index);
+
+    // Kept with the text it was built for, and followed when the text changes again.
+    SetAge("tessaly.txt", 3600);
+    SetAge("tessaly.inx", 3600);
+    EXPECT_EQ(Read("tessaly", "01002"), "Second");
+    EXPECT_EQ(Read("tessaly", "01003"), "Third");
+    Write("tessaly.txt", before.text + "01004:=\r\nFourth\r\n");
+    SetAge("tessaly.txt", 1800);
+    EXPECT_EQ(Read("tessaly", "01001"), "In the beginnning");
+    EXPECT_EQ(Read("tessaly", "01004"), "Fourth");
+
+    // The main text: one line per chapter, marker "=" at the key line, which the record keeps.
+    const Module corpa = BuildModule({{"01001", "#1 起初\n"}, {"01002", "#1 天地\n"}}, "=", false, "");
+    Write("corpa.txt", "01001=#1 起初神创造天地。\n01002=#1 天地万物\n");
+    Write("corpa.inx", corpa.index);
+    EXPECT_EQ(Read("corpa", "01001"), "01001=#1 起初神创造天地。");
+    EXPECT_EQ(Read("corpa", "01002"), "01002=#1 天地万物");
+
+    // An index without its closing entry, or shorter than one, is not used either.
+    Write("cut.txt", after.text);
+    Write("cut.inx", after.index.substr(0, after.index.size() - 5));
+    EXPECT_EQ(Read("cut", "01003"), "Third");
+    Write("cut.inx", "=");
+    EXPECT_EQ(Read("cut", "01002"), "Second");
+}
+
+TEST_F(ModuleReaderTest, AModuleReplacedWhileItIsReadIsNeverTorn) {
+    // Two versions of a module, of different sizes, each with its index. Another thread puts
+    // them in place in turn (the text, then the index, each replaced whole) while the pages
+    // are read: every page is the record of one version or the other.
+    std::vector<std::pair<std::string, std::string>> first;
+    std::vector<std::pair<std::string, std::string>> second;
+    constexpr int kChapters = 30;
+    for (int chapter = 1; chapter <= kChapters; ++chapter) {
+        const std::string key = MakeChapterKey(1000 + chapter).str();
+        first.emplace_back(key, std::string(1 + chapter * 7 % 50, 'a') + "\r\n");
+        second.emplace_back(key, std::string(3 + chapter * 11 % 60, 'b') + "\r\n");
+    }
+    const Module a = BuildModule(first, ":=", true);
+    const Module b = BuildModule(second, ":=", true);
+    ASSERT_NE(a.text.size(), b.text.size());
+    WriteModule("tessaly", a);
+
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int round = 0; round < 5000 && !done; ++round) {
+            const Module& m = round % 2 == 0 ? b : a;
+            platform::WriteWholeFile(dir / "tessaly.txt", m.text, platform::DiskFlush::Skipped);
+            platform::WriteWholeFile(dir / "tessaly.inx", m.index, platform::DiskFlush::Skipped);
+        }
+    });
+    int torn = 0;
+    int unreadable = 0;  // a file that could not be opened at that moment gives no page at all
+    std::string example;
+    for (int i = 0; i < 3000; ++i) {
+        const int chapter = 1 + i % kChapters;
+        const std::string page = Read("tessaly", first[chapter - 1].first);
+        if (page.empty()) {
+            ++unreadable;
+            continue;
+        }
+        const std::string fromFirst(1 + chapter * 7 % 50, 'a');
+        const std::string fromSecond(3 + chapter * 11 % 60, 'b');
+        if (page != fromFirst && page != fromSecond) {
+            ++torn;
+            example = page;
+        }
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0) << "for example: " << example;
+    EXPECT_LT(unreadable, 100);
 }
 
 TEST_F(ModuleReaderTest, CachedFilesFollowChanges) {

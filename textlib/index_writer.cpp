@@ -1,4 +1,4 @@
-#include "setup/index_writer.h"
+#include "textlib/index_writer.h"
 
 #include "textlib/chapter_keys.h"
 
