@@ -202,6 +202,10 @@ for preset in "${stages[@]}"; do
   if $windows; then
     banner "$preset: installer"
     step "$preset-installer" bash installer/build.sh "build/$preset" || fail "$preset: installer (installer/build.sh)"
+    # The win32 installer carries the 64-bit engine of this session's win64 build.
+    if [[ $preset == win64 ]] && wants win32; then
+      step win32-installer bash installer/build.sh build/win32 || fail "win32: installer (installer/build.sh)"
+    fi
   fi
   build_time=$((SECONDS - start))
 
