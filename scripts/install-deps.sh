@@ -23,6 +23,8 @@ packages=(
   # IDL files of the type library; the updater's dialog test runs it on a virtual display and
   # takes a screenshot (Chinese texts need a font with the characters)
   wine wine64 libwine-dev xvfb x11-apps netpbm fonts-wqy-microhei
+  # the Windows installer (makensis, with the stubs for 32-bit and 64-bit installers)
+  nsis
   # the updater benchmark's side-by-side tools and the archives of its tests
   zip unzip curl
   # a public-domain Bible and its reader, for the import test (tools/kjv/export_kjv.py)

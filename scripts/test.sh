@@ -8,7 +8,9 @@
 #    Linux debug build under AddressSanitizer and UndefinedBehaviorSanitizer (any finding fails),
 #    `win32` and `win64` the MinGW cross builds for 32-bit and 64-bit Windows, whose tests run
 #    under Wine of their architecture, followed by the Wine end-to-end suites of tests/wine
-#    (engine library, set-up tool actions, updater dialog).
+#    (engine library, set-up tool actions, updater dialog, installer). Each Windows build also
+#    gets its installer (installer/build.sh: build/<preset>/dist/quillax-setup-VERSION.exe),
+#    built whether or not the build runs here.
 # 3. `browser`: the development host in headless Chromium. `tsan`: the engine tests of the
 #    threaded parts (song player, MIDI device, timers, the writers of bible.ini) under
 #    ThreadSanitizer; any report fails.
@@ -167,6 +169,10 @@ wine_suites() {  # wine_suites PRESET
   start=$SECONDS
   step "wine-updater-$preset" bash tests/wine/updater_dialog.sh "build/$preset" || fail "Wine ($preset): updater dialog"
   summary+=("Wine updater dialog ($preset): ok ($((SECONDS - start))s): $(last_line "wine-updater-$preset")")
+  banner "Wine ($preset): installer"
+  start=$SECONDS
+  step "wine-installer-$preset" bash tests/wine/installer.sh "build/$preset" || fail "Wine ($preset): installer"
+  summary+=("Wine installer ($preset): ok ($((SECONDS - start))s): $(last_line "wine-installer-$preset")")
 }
 
 for preset in "${stages[@]}"; do
@@ -197,6 +203,14 @@ for preset in "${stages[@]}"; do
   banner "$preset: build"
   step "$preset-build" cmake --build --preset "$preset" -j "$jobs" || fail "$preset: build"
   warnings=$(grep -c -E '(^|[^a-z])warning:' "$log_dir/$preset-build.log" || true)
+  if $windows; then
+    banner "$preset: installer"
+    step "$preset-installer" bash installer/build.sh "build/$preset" || fail "$preset: installer (installer/build.sh)"
+    # The win32 installer carries the 64-bit engine of this session's win64 build.
+    if [[ $preset == win64 ]] && wants win32; then
+      step win32-installer bash installer/build.sh build/win32 || fail "win32: installer (installer/build.sh)"
+    fi
+  fi
   build_time=$((SECONDS - start))
 
   if ! $runs; then

@@ -1,11 +1,13 @@
 #include "updater/bible_ini_merge.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "textlib/config_lock.h"
 #include "textlib/config_text.h"
 #include "updater/profile_file.h"
+#include "updater/startup.h"
 #include "updater/texts.h"
 
 namespace quillax {
@@ -136,6 +138,15 @@ MergeOutcome MergeBibleIni(std::string_view localFile, std::string_view download
         front->AddLine(updater_text::kLineCorrectionsMerged);
     }
     return outcome;
+}
+
+bool RunInstallerMerge(std::string_view commandLine) {
+    const std::vector<GbString> words = SplitCommandLine(commandLine);
+    if (words.size() != 3 || words[0].view() != "-mergeini" || words[1].IsEmpty() || words[2].IsEmpty()) {
+        return false;
+    }
+    MergeBibleIni(words[1].view(), words[2].view(), nullptr);
+    return true;
 }
 
 }  // namespace quillax

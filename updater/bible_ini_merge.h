@@ -33,4 +33,10 @@ bool MergeCorrectionList(std::string_view key, std::string_view localFile,
 // The list merge itself, on texts: the new local value, or nothing when no item was added.
 std::optional<GbString> MergedCorrectionValue(std::string_view local, std::string_view downloaded);
 
+// The installer's upgrade keeps the user's bible.ini and merges the shipped one into it as an
+// update does: the updater's command line "-mergeini LOCAL SHIPPED" (file names without blanks,
+// relative to the working directory) runs MergeBibleIni without a front and nothing else. False
+// when the command line is any other.
+bool RunInstallerMerge(std::string_view commandLine);
+
 }  // namespace quillax

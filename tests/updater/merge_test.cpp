@@ -11,6 +11,7 @@ namespace {
 
 using testing::FileBytes;
 using testing::ScratchDir;
+using testing::WorkingDirectoryScope;
 using testing::WriteFileBytes;
 
 std::string Merged(std::string_view local, std::string_view downloaded) {
@@ -162,6 +163,31 @@ TEST_F(MergeBibleIniTest, TheSampleFileTakesAnExtendedDownload) {
               sample->substr(sample->find("[config]"), sample->find("WORD_GB2=") - sample->find("[config]")));
     EXPECT_NE(merged.find(",圣经\r\n"), std::string::npos);
     EXPECT_NE(merged.find(",聖經"), std::string::npos);
+}
+
+// The installer's upgrade: cvupdate -mergeini in the configuration directory keeps what the
+// user set and takes what an update would bring.
+TEST_F(MergeBibleIniTest, TheInstallersUpgradeMergesTheShippedFileIntoTheUsersOne) {
+    ASSERT_TRUE(WriteFileBytes(local_, "CMPSTR=\"a\"\r\n[config]\r\nSEARCH=mine\r\n"
+                                       "[FIXGB2312TOGBK]\r\nWORD_GB2=x\r\nWORD_GBK=y\r\n"));
+    const std::string shipped = "CMPSTR=\"a,b\"\r\n[config]\r\nSEARCH=\r\nUPDATEURL=http://ours/\r\n"
+                                "[FIXGB2312TOGBK]\r\nWORD_GB2=x\r\nWORD_GBK=y,z\r\n";
+    ASSERT_TRUE(WriteFileBytes(scratch_ / "bible.ini.new", shipped));
+    WorkingDirectoryScope inConfig(scratch_.dir());
+
+    // Anything but the whole merge command is the updater's own command line.
+    EXPECT_FALSE(RunInstallerMerge(""));
+    EXPECT_FALSE(RunInstallerMerge("-mergeini bible.ini"));
+    EXPECT_FALSE(RunInstallerMerge("Tessaly 2026 http://ours/update.ini"));
+    EXPECT_FALSE(RunInstallerMerge("-mergeini bible.ini bible.ini.new extra"));
+    EXPECT_EQ(ReadProfileValue(local_, "config", "SEARCH").value_or("?"), "mine");
+
+    EXPECT_TRUE(RunInstallerMerge("-mergeini bible.ini bible.ini.new"));
+    EXPECT_EQ(ReadProfileValue(local_, "config", "SEARCH").value_or("?"), "mine");
+    EXPECT_EQ(ReadProfileValue(local_, "config", "UPDATEURL").value_or("?"), "http://ours/");
+    EXPECT_EQ(ReadProfileValue(local_, "FIXGB2312TOGBK", "WORD_GBK").value_or("?"), "y,z");
+    EXPECT_EQ(FileBytes(local_).rfind("CMPSTR=\"a,b\"", 0), 0u);
+    EXPECT_EQ(FileBytes(scratch_ / "bible.ini.new"), shipped);
 }
 
 }  // namespace

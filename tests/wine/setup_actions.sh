@@ -83,17 +83,7 @@ wait_wine() {
 }
 # Ends every program of the prefix (the registry is saved).
 end_wine() { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; }
-# The data of a registry value, or nothing (exit code 1) when it is missing: reg.exe prints the
-# value as "    NAME    REG_SZ    DATA".
-reg_value() {  # reg_value KEY [VALUE]   (default value without VALUE)
-  local out
-  if [[ $# -ge 2 ]]; then
-    out=$(run_wine reg query "$1" /v "$2" 2>/dev/null) || return 1
-  else
-    out=$(run_wine reg query "$1" /ve 2>/dev/null) || return 1
-  fi
-  printf '%s\n' "$out" | tr -d '\r' | sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' | head -n 1
-}
+reg_value() { wine_reg_value "$prefix" "$@"; }  # reg_value KEY [VALUE]
 reg_absent() { ! run_wine reg query "$1" >/dev/null 2>&1; }
 equals() { [[ $1 == "$2" ]]; }
 contains() { [[ $1 == *"$2"* ]]; }

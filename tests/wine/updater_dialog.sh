@@ -63,32 +63,8 @@ unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_DESKTOP_DIR XDG_CACHE_HOME
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$prefix
 
-# A display of our own: the first free number from 90 on.
-display=
-for n in $(seq 90 130); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then
-    display=$n
-    break
-  fi
-done
-if [[ -z $display ]]; then
-  echo "updater_dialog: no free X display number" >&2
-  exit 2
-fi
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -S /tmp/.X11-unix/X$display ]] && break
-  sleep 0.1
-done
-if [[ ! -S /tmp/.X11-unix/X$display ]]; then
-  echo "updater_dialog: Xvfb did not start:" >&2
-  cat "$work/xvfb.log" >&2
-  exit 2
-fi
-
-# Programs of the prefix on the virtual display.
-export QUILLAX_WINE_DISPLAY=":$display"
+# A display of our own for the programs of the prefix.
+start_display "$work" 1280x800x24
 run_wine() { wine_in "$prefix" "$@"; }
 # Waits until every program of the prefix has ended; a program that hangs is ended after a
 # minute.
@@ -103,15 +79,7 @@ gbk() { iconv -f GBK -t UTF-8 | tr -d '\r'; }
 echo "updater_dialog: preparing the Wine prefix"
 run_wine cmd /c exit >/dev/null 2>&1 || true
 wineserver -w
-# No window manager runs on the virtual display: Wine draws the caption and frame itself. The
-# dialog's font, 宋体, is a Windows font; WenQuanYi Micro Hei (fonts-wqy-microhei) stands in for
-# it when installed, since it has Latin letters as well as Chinese characters.
-run_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-if fc-list 2>/dev/null | grep -qi 'WenQuanYi Micro Hei'; then
-  for face in 宋体 SimSun; do
-    run_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  done
-fi
+prepare_display_prefix "$prefix"
 wineserver -w
 
 # ---- the server ---------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // cvupdate.exe: the updater as a Windows dialog program.
 //
 //   cvupdate [product version manifest-url]
+//   cvupdate -mergeini LOCAL SHIPPED      (the installer's upgrade: see RunInstallerMerge)
 //
 // Started without words (the updater shortcut), it finds the installation through the registry
 // and its bible.ini; started from the installation's "update" directory it hands over to a copy
@@ -19,6 +20,7 @@
 #include "platform/http.h"
 #include "platform/program_location.h"
 #include "platform/shell.h"
+#include "updater/bible_ini_merge.h"
 #include "updater/startup.h"
 #include "updater/texts.h"
 #include "updater/update_flow.h"
@@ -64,6 +66,9 @@ void WriteHelpShortcut(const HelpShortcut& shortcut) {
 }
 
 int Run(HINSTANCE instance, const char* commandLine) {
+    if (RunInstallerMerge(commandLine != nullptr ? commandLine : "")) {
+        return 0;
+    }
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_PROGRESS_CLASS;
