@@ -20,8 +20,8 @@
 ;
 ; The entry in the list of installed programs runs uninstall.exe, which leaves the uninstall to
 ; envoke.exe -uninstall (its question, what it deletes) and afterwards removes only what the tool
-; does not know: the list entry, itself and, for a 32-bit installation, the 64-bit engine's
-; registration.
+; does not know: the list entry and itself. The set-up tool registers and unregisters the 64-bit
+; engine of a 32-bit installation (cfg\x64\quillax.dll) in the 64-bit view beside its own.
 
 Unicode true
 !if "${ARCH}" == "amd64"
@@ -103,14 +103,6 @@ Section "Install"
   ${Else}
     ExecWait '"$INSTDIR\cfg\envoke.exe"' $1
   ${EndIf}
-!ifdef WITH_X64
-  ; The 64-bit engine, registered in the 64-bit view for 64-bit hosts.
-  ${If} ${RunningX64}
-    ${DisableX64FSRedirection}
-    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\cfg\x64\quillax.dll"' $1
-    ${EnableX64FSRedirection}
-  ${EndIf}
-!endif
   SetOutPath "$INSTDIR"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -129,14 +121,6 @@ SectionEnd
 Section "Uninstall"
   ; The set-up tool asks and reports; this window only shows the steps and closes.
   SetAutoClose true
-!ifdef WITH_X64
-  ${If} ${RunningX64}
-  ${AndIf} ${FileExists} "$INSTDIR\cfg\x64\quillax.dll"
-    ${DisableX64FSRedirection}
-    ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\cfg\x64\quillax.dll"' $1
-    ${EnableX64FSRedirection}
-  ${EndIf}
-!endif
   ; Started from the configuration directory, the tool hands the uninstall to a copy of itself
   ; in the installation folder, which asks the user and deletes; the copy's file goes when it
   ; ends. A copy left over from a broken run is not waited for beyond half an hour.

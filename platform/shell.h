@@ -100,6 +100,13 @@ std::string FontsFolderCommand(std::string_view fontsFolder);
 // (systemDirectory is not used). The file may be missing; starting it then fails.
 std::string RegistrationToolPath(std::string_view systemDirectory, std::string_view configDirectory);
 
+// The registration tool of the system's 64-bit view, for the 64-bit engine library that a 32-bit
+// installation keeps beside its own (cfg\x64\quillax.dll) for 64-bit hosts: from a 32-bit
+// program on 64-bit Windows the regsvr32 of the real system directory (reached through
+// "Sysnative", which the 32-bit file system view would otherwise redirect), from a 64-bit program
+// systemDirectory + "\regsvr32.exe". Empty where there is no second view: 32-bit Windows, Linux.
+std::string RegistrationTool64Path(std::string_view systemDirectory);
+
 // The file name of a program of the product as this platform names program files, from its
 // Windows name: "Envoke.exe" stays itself on Windows; Linux programs have no extension
 // ("envoke").

@@ -19,20 +19,38 @@ const char kCompletionText[] = "《Tessaly》工具组件安装完成!";
 
 namespace {
 
+// The 64-bit engine that a 32-bit installation keeps for 64-bit hosts, below the configuration
+// directory.
+constexpr const char kLibrary64[] = "x64\\quillax.dll";
+
 platform::ProcessStart RunRegistrationTool(const SetupSession& session, std::vector<std::string> arguments) {
     return platform::StartProgram(
         platform::RegistrationToolPath(session.systemDirectory, session.configDirectory), arguments, true);
+}
+
+// Registers (or with "/u" unregisters) the 64-bit engine in the system's 64-bit view, when the
+// installation has one and the system has that view.
+void RunRegistrationTool64(const SetupSession& session, std::vector<std::string> options) {
+    const GbString library = session.configDirectory + kLibrary64;
+    const std::string tool = platform::RegistrationTool64Path(session.systemDirectory.view());
+    if (tool.empty() || !platform::FileExists(library)) {
+        return;
+    }
+    options.push_back(library.str());
+    platform::StartProgram(tool, options, true);
 }
 
 }  // namespace
 
 void RegisterComponent(const SetupSession& session) {
     RunRegistrationTool(session, {"/s", (session.configDirectory + "quillax.dll").str()});
+    RunRegistrationTool64(session, {"/s"});
 }
 
 Unregistration UnregisterComponent(const SetupSession& session) {
     using platform::RegistryRoot;
     Unregistration result;
+    RunRegistrationTool64(session, {"/u", "/s"});
     const GbString classId = ReadRegistryText(RegistryRoot::ClassesRoot, "quillax.qlx\\Clsid", "");
     if (classId.IsEmpty()) {
         return result;

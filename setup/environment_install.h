@@ -24,8 +24,10 @@ extern const char kCompletionText[];
 void InstallEnvironment(SetupSession& session, bool withReregistration);
 
 // Registers configuration directory + "quillax.dll" with the platform's registration tool
-// (regsvr32 of the system directory with "/s"; see platform/shell.h) and waits for it. The
-// result is not examined.
+// (regsvr32 of the system directory with "/s"; see platform/shell.h) and waits for it; then,
+// when the installation holds the 64-bit engine "x64\quillax.dll" for 64-bit hosts and the
+// system has a 64-bit view, that library with the 64-bit registration tool. The results are not
+// examined.
 void RegisterComponent(const SetupSession& session);
 
 // What UnregisterComponent did.
@@ -38,7 +40,9 @@ struct Unregistration {
 // Unregisters the library registered for the class "quillax.qlx": the class identifier from
 // the default value of HKEY_CLASSES_ROOT\quillax.qlx\Clsid, the library from that of
 // HKEY_CLASSES_ROOT\CLSID\<identifier>\InprocServer32, then the registration tool with "/u /s"
-// and that path, waited for. Nothing happens when either value is missing or empty.
+// and that path, waited for. Nothing happens when either value is missing or empty. Before that,
+// the 64-bit engine "x64\quillax.dll" of the installation, when it has one and the system has a
+// 64-bit view, is unregistered in that view (whatever the 32-bit view holds).
 Unregistration UnregisterComponent(const SetupSession& session);
 
 }  // namespace quillax

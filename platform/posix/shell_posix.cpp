@@ -390,6 +390,8 @@ bool RefreshFonts(std::string_view fontsFolder) {
     }
 }
 
+std::string RegistrationTool64Path(std::string_view /*systemDirectory*/) { return {}; }
+
 std::string RegistrationToolPath(std::string_view /*systemDirectory*/, std::string_view configDirectory) {
     const std::string directory = ProgramDirectory();
     const std::string beside = directory.empty() ? std::string() : directory + "\\regsvr";

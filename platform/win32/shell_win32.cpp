@@ -218,6 +218,23 @@ std::string RegistrationToolPath(std::string_view systemDirectory, std::string_v
     return std::string(systemDirectory) + "\\regsvr32.exe";
 }
 
+std::string RegistrationTool64Path([[maybe_unused]] std::string_view systemDirectory) {
+#ifdef _WIN64
+    return std::string(systemDirectory) + "\\regsvr32.exe";
+#else
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        return {};
+    }
+    char windows[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) {
+        return {};
+    }
+    return std::string(windows) + "\\Sysnative\\regsvr32.exe";
+#endif
+}
+
 std::optional<std::string> LocaleWithoutRegistry() { return std::nullopt; }
 
 std::vector<std::string> ProtectedFolders() {

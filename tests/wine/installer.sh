@@ -52,6 +52,7 @@ prefix=$work/prefix
 xvfb_pid=
 cleanup() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  [[ -d $work/prefix64 ]] && WINEPREFIX=$work/prefix64 wineserver -k >/dev/null 2>&1 || true
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
   if [[ -n ${QUILLAX_KEEP_WORK:-} ]]; then echo "installer: work folder kept: $work"; else rm -rf "$work"; fi
 }
@@ -200,6 +201,41 @@ check "/D=: HKEY_CURRENT_USER\\Software\\quillax names its configuration directo
   equals "$(reg_value 'HKCU\Software\quillax' || true)" 'C:\My Programs\Tessaly\cfg\'
 check "/D=: the list entry points there" \
   equals "$(reg_value "$uninstall_key" InstallLocation || true)" 'C:\My Programs\Tessaly'
+
+# ---- a 32-bit installation on a 64-bit system -------------------------------------------------
+
+# The 32-bit installer on a 64-bit system adds the 64-bit engine for 64-bit hosts; the set-up tool
+# registers it in the 64-bit view beside its own library in the 32-bit view, and the uninstall
+# takes both registrations away. Checked in a 64-bit prefix of its own.
+if [[ $wine_arch == win32 ]]; then
+  prefix64=$work/prefix64
+  run64() { env -u QUILLAX_WINE_TEMPLATE "$suite_repo/cmake/wine-run.sh" --arch win64 "$prefix64" "$@"; }
+  reg64() {  # reg64 KEY [/reg:32]: the key's default value in the 64-bit view (or the one given)
+    run64 reg query "$@" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' | head -n 1
+  }
+  status=0
+  run64 cmd /c "$(windows_path "$installer") /S" >/dev/null 2>&1 || status=$?
+  timeout 120 env WINEPREFIX="$prefix64" wineserver -w || true
+  check "64-bit system: the silent install ends with status 0 (status $status)" test "$status" -eq 0
+  user64_dir=$(find "$prefix64/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
+  root64="C:\\users\\$(basename "$user64_dir")\\AppData\\Local\\Programs\\Tessaly"
+  cfg64=$user64_dir/AppData/Local/Programs/Tessaly/cfg
+  check "64-bit system: the 64-bit engine is installed as cfg\\x64\\quillax.dll" test -f "$cfg64/x64/quillax.dll"
+  clsid64=$(reg64 'HKCR\quillax.qlx\CLSID')
+  check "64-bit system: quillax.qlx is registered" test -n "$clsid64"
+  check "64-bit system: 64-bit hosts get the 64-bit engine" \
+    equals "$(reg64 "HKCR\\CLSID\\$clsid64\\InprocServer32")" "$root64\\cfg\\x64\\quillax.dll"
+  check "64-bit system: 32-bit hosts get the 32-bit engine" \
+    equals "$(reg64 "HKCR\\CLSID\\$clsid64\\InprocServer32" /reg:32)" "$root64\\cfg\\quillax.dll"
+  status=0
+  QUILLAX_MESSAGE_ANSWER=yes run64 "$root64\\uninstall.exe" >/dev/null 2>&1 || status=$?
+  timeout 120 env WINEPREFIX="$prefix64" wineserver -w || true
+  check "64-bit system: the uninstall ends with status 0 (status $status)" test "$status" -eq 0
+  check "64-bit system: the uninstall deletes the configuration directory" test ! -e "$cfg64"
+  check "64-bit system: no view keeps the registration" \
+    test -z "$(reg64 "HKCR\\CLSID\\$clsid64\\InprocServer32")$(reg64 "HKCR\\CLSID\\$clsid64\\InprocServer32" /reg:32)"
+  WINEPREFIX=$prefix64 wineserver -k >/dev/null 2>&1 || true
+fi
 
 # ---- the first page ----------------------------------------------------------------------------
 
