@@ -396,7 +396,7 @@ check "cancel run: no part of the download is left behind" \
   test -z "$(find "$prod2" -type f ! -iname cvupdate.exe ! -iname corvex.exe ! -iname '*.ini' -print -quit)"
 
 # ---- the set-up tool updated once: its version is seen ---------------------------------------
-# Three words again, in C:\prod3. The manifest offers the built envoke.exe as cfg\Envoke.exe with
+# Three words again, in C:\prod4. The manifest offers the built envoke.exe as cfg\Envoke.exe with
 # the version the build gives it. The first run installs it (and starts it with -q); the second
 # sees the installed version and offers only marker.txt, a file that is never there.
 envoke_exe=$build/bin/envoke.exe
@@ -412,34 +412,23 @@ else
   printf '[Envoke.exe]\r\nUpdateFile=/files/envoke.zip\r\nTargetPath=cfg\r\nVersion=%s\r\n' "$label" >"$site/update3.ini"
   cat "$site/update3.ini" >"$site/update4.ini"
   printf '[marker.txt]\r\nUpdateFile=/files/marker.zip\r\n' >>"$site/update4.ini"
-  prod3=$prefix/drive_c/prod3
-  mkdir -p "$prod3/cfg"
-  cp "$updater" "$prod3/cvupdate.exe"
+  prod4=$prefix/drive_c/prod4
+  mkdir -p "$prod4/cfg"
+  cp "$updater" "$prod4/cvupdate.exe"
   # The installation the started set-up tool finds.
-  printf '[bible]\r\nSYSKEY=corpa\r\n' >"$prod3/cfg/bible.ini"
-  run_update() {  # run_update MANIFEST REPORT: one dialog run driven through to its end
-    (cd "$prod3" && timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" \
-      'C:\prod3\cvupdate.exe' Tessaly 1.0 "http://127.0.0.1:$port/$1" >/dev/null 2>&1) &
-    local job=$!
-    (for _ in $(seq 1800); do
-       [[ -f $2.ready ]] && { touch "$2.go"; exit 0; }
-       sleep 0.1
-     done) &
-    local releaser=$!
-    timeout 300 "$repo_root/cmake/wine-run.sh" "$prefix" "$driver" "$(windows_path "$2")" \
-      'C:\prod3\cvupdate.exe' >/dev/null 2>&1 || true
-    wait "$job" || true
-    kill "$releaser" 2>/dev/null || true
-    wait_wine
+  printf '[bible]\r\nSYSKEY=corpa\r\n' >"$prod4/cfg/bible.ini"
+  run_update() {  # run_update MANIFEST REPORT NAME: one dialog run driven through to its end
+    drive "$3" "$2" "$prod4" 'C:\prod4\cvupdate.exe' Tessaly 1.0 "http://127.0.0.1:$port/$1" -- \
+      "$(windows_path "$2")" 'C:\prod4\cvupdate.exe'
   }
-  run_update update3.ini "$work/report3.txt"
-  gbk <"$work/report3.txt" >"$artifacts/updater_dialog_setup_tool_report.txt" || true
+  run_update update3.ini "$work/report-setup-tool.txt" updater_dialog_setup_tool
+  gbk <"$work/report-setup-tool.txt" >"$artifacts/updater_dialog_setup_tool_report.txt" || true
   r3=$artifacts/updater_dialog_setup_tool_report.txt
   check "set-up tool update: the first run offers Envoke.exe" \
     bash -c "awk '/^== checked/{on=1;next}/^== /{on=0}on' '$r3' | grep -qx 'line Envoke.exe'"
-  check "set-up tool update: the first run installs it" cmp -s "$envoke_exe" "$prod3/cfg/Envoke.exe"
-  run_update update4.ini "$work/report4.txt"
-  gbk <"$work/report4.txt" >"$artifacts/updater_dialog_setup_tool_again_report.txt" || true
+  check "set-up tool update: the first run installs it" cmp -s "$envoke_exe" "$prod4/cfg/Envoke.exe"
+  run_update update4.ini "$work/report-setup-tool-again.txt" updater_dialog_setup_tool_again
+  gbk <"$work/report-setup-tool-again.txt" >"$artifacts/updater_dialog_setup_tool_again_report.txt" || true
   r4=$artifacts/updater_dialog_setup_tool_again_report.txt
   check "set-up tool update: the second run offers what is missing" \
     bash -c "awk '/^== checked/{on=1;next}/^== /{on=0}on' '$r4' | grep -qx 'line marker.txt'"
