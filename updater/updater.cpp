@@ -194,9 +194,15 @@ bool Updater::EvaluateEntry(const ProfileText& manifest, const GbString& section
 
     bool needed = false;
     if (section.Find(".dll") >= 0) {
-        // Only the engine library has a version rule; its label is the registered one's.
+        // Only the engine library has a version rule. Its label is the registered one's; the
+        // 64-bit engine that a 32-bit installation keeps for 64-bit hosts (TargetPath cfg\x64)
+        // is registered in the other view, so its own file's label counts.
         if (section == "quillax.dll") {
-            needed = entry.version.Greater(setup_.installedEngineLabel.view());
+            GbString target(targetPath);
+            target.MakeLower();
+            const GbString installed =
+                target == "cfg\\x64" ? ReadVersionLabel(localPath.view()) : setup_.installedEngineLabel;
+            needed = entry.version.Greater(installed.view());
         }
     } else if (section.Find(".exe") >= 0) {
         if (!entry.version.IsEmpty()) {

@@ -33,5 +33,24 @@ TEST_F(InstalledSetupToolTest, TheInstalledVersionIsOfferedOnlyWhenTheManifestHa
     EXPECT_EQ(Lines(), (std::vector<std::string>{"Envoke.exe", "Envoke.exe"}));
 }
 
+TEST_F(InstalledSetupToolTest, The64BitEngineIsOfferedByTheVersionOfItsOwnFile) {
+    const GbString built = VersionLabelFromFileVersion(QUILLAX_FILEVERSION_TEXT);
+    ASSERT_FALSE(built.IsEmpty());
+    const std::string entry = "[quillax.dll]\r\nUpdateFile=/files/x64.zip\r\nTargetPath=cfg\\x64\r\nVersion=";
+
+    // Missing: offered.
+    WriteManifest(entry + built.str() + "\r\n");
+    EXPECT_TRUE(Evaluate("quillax.dll", false));
+
+    // In place with the manifest's version: not offered again, whatever engine the 32-bit view
+    // has registered; a later build is.
+    ASSERT_TRUE(platform::MakeDirectories(install_ + "cfg\\x64"));
+    ASSERT_TRUE(platform::CopyProgramFile(platform::ProgramDirectory() + "\\envoke.exe",
+                                          install_ + "cfg\\x64\\quillax.dll"));
+    EXPECT_FALSE(Evaluate("quillax.dll", false));
+    WriteManifest(entry + "Build 2999.01.01 00:00\r\n");
+    EXPECT_TRUE(Evaluate("quillax.dll", false));
+}
+
 }  // namespace
 }  // namespace quillax
