@@ -3,11 +3,11 @@
 #include <string>
 
 #include "platform/files.h"
-#include "setup/path_text.h"
-#include "textlib/line_reader.h"
 #include "setup/module_index.h"
+#include "setup/path_text.h"
 #include "setup/text_edit.h"
 #include "textlib/gb_list.h"
+#include "textlib/line_reader.h"
 #include "textlib/text_helpers.h"
 
 namespace quillax {
