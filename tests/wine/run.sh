@@ -86,7 +86,20 @@ dll_windows=$(windows_path "$dll")
 # The registry view the helpers below look at: empty for the program's own view, /reg:32 or
 # /reg:64 for one of the two views of 64-bit Windows.
 view=
-reg_in_view() { if [[ -n $view ]]; then wine_run reg "$@" "$view"; else wine_run reg "$@"; fi; }
+# With view32_by_host set, the 32-bit view is read by the 32-bit reg.exe in its own view, as a
+# 32-bit host sees the registry: keys that 64-bit Windows keeps once for both views (a ProgID)
+# are found there, where Wine's 64-bit reg.exe with /reg:32 looks only in the redirected tree.
+view32_by_host=
+reg_in_view() {
+  if [[ $view == /reg:32 && -n $view32_by_host ]]; then
+    [[ ${1:-} == query ]] || forget_registry
+    "$repo/cmake/wine-run.sh" --arch win32 "$prefix" reg "$@"
+  elif [[ -n $view ]]; then
+    wine_run reg "$@" "$view"
+  else
+    wine_run reg "$@"
+  fi
+}
 in_view() {  # in_view /reg:32 COMMAND...: runs a helper in that view
   local saved=$view
   view=$1

@@ -47,6 +47,8 @@ regsvr() {  # regsvr ARCH [/u] FILE: regsvr32 of that architecture
 
 if [[ -f $other_dll ]] && "$repo/cmake/wine-run.sh" --arch win32 --can-run; then
   echo "side by side: with the 32-bit library of $other_build"
+  # The 32-bit library's keys as its hosts see them (see reg_in_view in run.sh).
+  view32_by_host=1
   other_windows=$(windows_path "$other_dll")
   registered=1
   check "side by side: the 32-bit library registers" regsvr win32 "$other_windows"
