@@ -1,7 +1,7 @@
 #include "engine/com/history.h"
 
 #include "engine/pages/page_body.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/text_helpers.h"
 
 namespace quillax {
