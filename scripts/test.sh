@@ -148,6 +148,14 @@ step song-check python3 tools/song/make_song.py --check || fail "sample data: 01
 step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: Bible exporter tests"
 summary+=("sample data: ok ($((SECONDS - start))s)")
 
+banner "include cycles"
+start=$SECONDS
+# No source folder includes a folder that includes it back (scripts/check_include_cycles.py).
+step include-check-tests python3 -m unittest discover -s scripts -p 'check_*_test.py' ||
+  fail "include check: its own tests"
+step include-check python3 scripts/check_include_cycles.py || fail "include check: a cycle between folders (see above)"
+summary+=("include cycles: ok ($((SECONDS - start))s): $(last_line include-check)")
+
 # Counts the cases of a stage's reports and checks them and its skips
 # (scripts/check-test-cases.py); the last line of its log sums them up for the summary.
 count_cases() {  # count_cases PRESET RESULTS_DIR CHECK-OPTIONS...
@@ -221,6 +229,11 @@ for preset in "${stages[@]}"; do
     fi
     banner "$preset: installer"
     step "$preset-installer" bash installer/build.sh "build/$preset" || fail "$preset: installer (installer/build.sh)"
+  fi
+  if [[ $preset == native ]]; then
+    # The engine library holds product code only: no stand-in, script driver or test symbol.
+    step native-symbols bash scripts/check_product_symbols.sh build/native ||
+      fail "native: development or test code in the engine library (see above)"
   fi
   build_time=$((SECONDS - start))
 
