@@ -4,13 +4,16 @@
 #   scripts/test.sh [--win64-only] [STAGE...]   (default: native browser asan win32 win64 tsan fuzz)
 #
 # 1. installs missing packages (scripts/install-deps.sh; skipped with QUILLAX_SKIP_DEPS=1),
+#    Then, before any build, a check that no source folder includes a folder that includes it
+#    back (scripts/check_include_cycles.py, with its tests).
 # 2. for each preset: configure, build, ctest. `native` is the Linux release build, `asan` the
 #    Linux debug build under AddressSanitizer and UndefinedBehaviorSanitizer (any finding fails),
 #    `win32` and `win64` the MinGW cross builds for 32-bit and 64-bit Windows, whose tests run
 #    under Wine of their architecture, followed by the Wine end-to-end suites of tests/wine
 #    (engine library, set-up tool actions, updater dialog, installer). Each Windows build also
 #    gets its installer (installer/build.sh: build/<preset>/dist/quillax-setup-VERSION.exe),
-#    built whether or not the build runs here.
+#    built whether or not the build runs here. After the `native` build, the engine library is
+#    checked for stand-in, script-driver and test symbols (scripts/check_product_symbols.sh).
 # 3. `browser`: the development host in headless Chromium. `tsan`: the engine tests of the
 #    threaded parts (song player, MIDI device, timers, the writers of bible.ini) under
 #    ThreadSanitizer; any report fails.
