@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/midi/song_player.h"
-#include "engine/midi_song.h"
 #include "platform/midi_device.h"
+#include "support/midi_song.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "engine/config/configuration.h"
 #include "engine/host/host_window.h"
 #include "engine/pages/pipeline.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "engine/search/word_search.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"

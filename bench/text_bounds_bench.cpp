@@ -36,7 +36,7 @@
 #include "engine/pages/chapter_page.h"
 #include "engine/pages/pipeline.h"
 #include "engine/pages/reference_links.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/files.h"

@@ -24,9 +24,9 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/http.h"
+#include "support/loopback_server.h"
 #include "updater/archive.h"
 #include "updater/front.h"
-#include "updater/loopback_server.h"
 #include "updater/updater.h"
 
 namespace {

@@ -36,10 +36,10 @@
 
 #include "platform/files.h"
 #include "platform/http.h"
+#include "support/loopback_server.h"
 #include "updater/archive.h"
 #include "updater/bible_ini_merge.h"
 #include "updater/front.h"
-#include "updater/loopback_server.h"
 #include "updater/profile_file.h"
 #include "updater/updater.h"
 

@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/com/control.h"
-#include "engine/host/fake_host.h"
 #include "engine/host/timer_service.h"
-#include "engine/popup/fake_popup_window.h"
+#include "engine/testing/fake_host.h"
+#include "engine/testing/fake_popup_window.h"
 #include "platform/code_page.h"
 #include "platform/files.h"
 

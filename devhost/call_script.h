@@ -51,7 +51,7 @@
 #include <string_view>
 
 #include "engine/com/interaction_script.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax {
 

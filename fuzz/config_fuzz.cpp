@@ -13,7 +13,7 @@
 #include <string>
 
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/environment.h"
 #include "platform/files.h"

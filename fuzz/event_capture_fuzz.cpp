@@ -13,8 +13,8 @@
 #include <string>
 
 #include "engine/com/event_capture.h"
-#include "engine/host/fake_host.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
+#include "engine/testing/fake_host.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/sample_state.h"
 #include "textlib/conversions.h"

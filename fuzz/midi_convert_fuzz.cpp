@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "engine/midi/song_player.h"
-#include "engine/midi_song.h"
+#include "support/midi_song.h"
 
 namespace {
 

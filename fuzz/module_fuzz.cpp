@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "engine/pages/reference_links.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/sample_state.h"
 #include "platform/files.h"

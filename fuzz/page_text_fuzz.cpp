@@ -10,7 +10,7 @@
 
 #include "engine/pages/page_body.h"
 #include "engine/pages/study_pages.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/sample_state.h"
 

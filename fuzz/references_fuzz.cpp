@@ -13,7 +13,7 @@
 
 #include "engine/pages/passage_text.h"
 #include "engine/pages/reference_links.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/sample_state.h"
 #include "setup/module_index.h"

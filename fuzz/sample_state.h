@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/files.h"
 #include "textlib/config_text.h"

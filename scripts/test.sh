@@ -4,13 +4,16 @@
 #   scripts/test.sh [--win64-only] [STAGE...]   (default: native browser asan win32 win64 tsan fuzz)
 #
 # 1. installs missing packages (scripts/install-deps.sh; skipped with QUILLAX_SKIP_DEPS=1),
+#    Then, before any build, a check that no source folder includes a folder that includes it
+#    back (scripts/check_include_cycles.py, with its tests).
 # 2. for each preset: configure, build, ctest. `native` is the Linux release build, `asan` the
 #    Linux debug build under AddressSanitizer and UndefinedBehaviorSanitizer (any finding fails),
 #    `win32` and `win64` the MinGW cross builds for 32-bit and 64-bit Windows, whose tests run
 #    under Wine of their architecture, followed by the Wine end-to-end suites of tests/wine
 #    (engine library, set-up tool actions, updater dialog, installer). Each Windows build also
 #    gets its installer (installer/build.sh: build/<preset>/dist/quillax-setup-VERSION.exe),
-#    built whether or not the build runs here.
+#    built whether or not the build runs here. After the `native` build, the engine library is
+#    checked for stand-in, script-driver and test symbols (scripts/check_product_symbols.sh).
 # 3. `browser`: the development host in headless Chromium. `tsan`: the engine tests of the
 #    threaded parts (song player, MIDI device, timers, the writers of bible.ini) under
 #    ThreadSanitizer; any report fails.
@@ -148,6 +151,14 @@ step song-check python3 tools/song/make_song.py --check || fail "sample data: 01
 step kjv-tests python3 -m unittest discover -s tools/kjv || fail "sample data: Bible exporter tests"
 summary+=("sample data: ok ($((SECONDS - start))s)")
 
+banner "include cycles"
+start=$SECONDS
+# No source folder includes a folder that includes it back (scripts/check_include_cycles.py).
+step include-check-tests python3 -m unittest discover -s scripts -p 'check_*_test.py' ||
+  fail "include check: its own tests"
+step include-check python3 scripts/check_include_cycles.py || fail "include check: a cycle between folders (see above)"
+summary+=("include cycles: ok ($((SECONDS - start))s): $(last_line include-check)")
+
 # Counts the cases of a stage's reports and checks them and its skips
 # (scripts/check-test-cases.py); the last line of its log sums them up for the summary.
 count_cases() {  # count_cases PRESET RESULTS_DIR CHECK-OPTIONS...
@@ -221,6 +232,11 @@ for preset in "${stages[@]}"; do
     fi
     banner "$preset: installer"
     step "$preset-installer" bash installer/build.sh "build/$preset" || fail "$preset: installer (installer/build.sh)"
+  fi
+  if [[ $preset == native ]]; then
+    # The engine library holds product code only: no stand-in, script driver or test symbol.
+    step native-symbols bash scripts/check_product_symbols.sh build/native ||
+      fail "native: development or test code in the engine library (see above)"
   fi
   build_time=$((SECONDS - start))
 

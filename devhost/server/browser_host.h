@@ -21,7 +21,7 @@
 #include "engine/com/control.h"
 #include "engine/host/host_window.h"
 #include "engine/popup/popup_window.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax::devhost {
 

@@ -26,7 +26,7 @@
 #include "devhost/server/web_server.h"
 #include "engine/config/configuration.h"
 #include "engine/host/engine_loop.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/program_location.h"

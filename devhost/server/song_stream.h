@@ -25,7 +25,7 @@
 
 #include "devhost/server/page_channel.h"
 #include "engine/popup/wheel_song.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/midi_device.h"
 #include "platform/midi_synth.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/date.h"
 
 namespace quillax::devhost {

@@ -26,7 +26,7 @@
 
 #include "engine/host/host_window.h"
 #include "engine/popup/popup_window.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/gb_string.h"
 
 namespace quillax {

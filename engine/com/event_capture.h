@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "engine/host/host_window.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/gb_string.h"
 
 namespace quillax {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/com/control.h"
-#include "engine/host/fake_host.h"
 #include "engine/host/timer_service.h"
-#include "engine/popup/fake_popup_window.h"
+#include "engine/testing/fake_host.h"
+#include "engine/testing/fake_popup_window.h"
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "textlib/conversions.h"

@@ -24,7 +24,7 @@
 // "about:blank".
 //
 // Every command is printed after "> ", followed by the host operations it caused, one a line,
-// indented by two blanks (the FakeHost log, engine/host/fake_host.h). Texts are GBK.
+// indented by two blanks (the FakeHost log, engine/testing/fake_host.h). Texts are GBK.
 #pragma once
 
 #include <functional>
@@ -32,7 +32,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/gb_string.h"
 
 namespace quillax {

@@ -5,7 +5,7 @@
 // style sheet, background), scrolls the window and cancels events. One object stands for one
 // browser window (the page window handed to `init`, or the window that receives a search
 // result). Three implementations exist: MSHTML on Windows, the browser bridge of the
-// development host, and FakeHost (engine/host/fake_host.h) for tests.
+// development host, and FakeHost (engine/testing/fake_host.h) for tests.
 //
 // The seam speaks the browser's language: texts are wide (UTF-16) exactly as the browser gives
 // or takes them; the engine converts them to and from GBK itself (textlib/conversions.h), so
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/desktop_seams.h"
+#include "engine/host/desktop_seams.h"
 
 namespace quillax {
 

@@ -14,7 +14,7 @@
 
 #include <string_view>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/date.h"
 #include "textlib/gb_string.h"
 

@@ -28,7 +28,7 @@
 
 #include <string_view>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/gb_string.h"
 
 namespace quillax {

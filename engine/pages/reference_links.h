@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "textlib/gb_string.h"
 #include "textlib/module_reader.h"
 

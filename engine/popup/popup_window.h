@@ -21,7 +21,7 @@
 #include <string>
 
 #include "engine/host/popup_surface.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/midi/song_player.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax {
 

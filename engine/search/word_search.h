@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "engine/host/host_window.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax {
 

@@ -27,7 +27,7 @@
 #include <string_view>
 
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/files.h"
 #include "setup/bible_import.h"
 #include "setup/errata.h"

@@ -9,8 +9,8 @@
 
 #include "devhost/call_script.h"
 #include "engine/config/configuration.h"
-#include "engine/host/fake_host.h"
 #include "engine/module_fixture.h"
+#include "engine/testing/fake_host.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 

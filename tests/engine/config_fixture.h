@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/registry.h"

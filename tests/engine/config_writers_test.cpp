@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/files.h"
 #include "platform/temp_dir.h"
 #include "setup/bible_import.h"

@@ -14,9 +14,9 @@
 
 #include "engine/com/control.h"
 #include "engine/config/configuration.h"
-#include "engine/host/fake_host.h"
 #include "engine/host/timer_service.h"
-#include "engine/popup/fake_popup_window.h"
+#include "engine/testing/fake_host.h"
+#include "engine/testing/fake_popup_window.h"
 #include "module_fixture.h"
 #include "platform/environment.h"
 #include "platform/files.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/com/event_capture.h"
-#include "engine/host/fake_host.h"
+#include "engine/testing/fake_host.h"
 #include "textlib/conversions.h"
 
 namespace quillax {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/com/history.h"
-#include "engine/host/fake_host.h"
+#include "engine/testing/fake_host.h"
 #include "module_fixture.h"
 
 namespace quillax {

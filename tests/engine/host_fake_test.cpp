@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/fake_host.h"
+#include "engine/testing/fake_host.h"
 
 namespace quillax {
 namespace {

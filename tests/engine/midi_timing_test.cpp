@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "engine/midi/song_player.h"
-#include "engine/midi_song.h"
 #include "platform/files.h"
 #include "platform/midi_device.h"
+#include "support/midi_song.h"
 
 namespace quillax {
 namespace {

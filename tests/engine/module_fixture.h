@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/files.h"
 #include "platform/temp_dir.h"
 #include "textlib/chapter_keys.h"

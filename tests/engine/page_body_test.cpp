@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/fake_host.h"
 #include "engine/pages/page_body.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
+#include "engine/testing/fake_host.h"
 #include "module_fixture.h"
 #include "platform/code_page.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/fake_host.h"
 #include "engine/pages/pipeline.h"
+#include "engine/testing/fake_host.h"
 #include "module_fixture.h"
 #include "platform/environment.h"
 #include "platform/files.h"

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/fake_host.h"
 #include "engine/host/timer_service.h"
 #include "engine/pages/pipeline.h"
-#include "engine/popup/fake_popup_window.h"
 #include "engine/popup/wheel_song.h"
-#include "midi_song.h"
+#include "engine/testing/fake_host.h"
+#include "engine/testing/fake_popup_window.h"
 #include "module_fixture.h"
 #include "platform/files.h"
+#include "support/midi_song.h"
 
 namespace quillax {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
-#include "engine/host/fake_host.h"
-#include "engine/render_state.h"
+#include "engine/testing/fake_host.h"
+#include "engine/state/render_state.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/files.h"

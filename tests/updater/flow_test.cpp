@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "updater/loopback_server.h"
+#include "support/loopback_server.h"
 #include "updater/profile_file.h"
 #include "updater/texts.h"
 #include "updater/update_flow.h"

@@ -12,8 +12,8 @@
 
 #include "platform/files.h"
 #include "platform/http.h"
+#include "support/loopback_server.h"
 #include "updater/front.h"
-#include "updater/loopback_server.h"
 #include "updater/updater.h"
 #include "updater/updater_test_support.h"
 

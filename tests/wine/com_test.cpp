@@ -20,7 +20,7 @@
 #include "engine/com/win32/info_view.h"
 #include "engine/com/win32/module.h"
 #include "engine/com/win32/thread_timers.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax::win32 {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/config/desktop_seams.h"
+#include "engine/host/desktop_seams.h"
 
 namespace quillax::win32 {
 

@@ -20,7 +20,7 @@
 #include "engine/config/configuration.h"
 #include "engine/library/registry_script.h"
 #include "engine/popup/wheel_song.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/registry.h"
 
 namespace quillax::win32 {

@@ -8,7 +8,7 @@
 #include "engine/com/win32/dispatch_by_name.h"
 #include "engine/com/win32/module.h"
 #include "engine/com/win32/info_view.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 
 namespace quillax::win32 {
 namespace {

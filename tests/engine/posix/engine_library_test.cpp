@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/program_location.h"

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/midi/play_command.h"
-#include "engine/midi_song.h"
+#include "devhost/play_command.h"
 #include "engine/popup/wheel_song.h"
 #include "platform/files.h"
 #include "platform/midi_device.h"
 #include "platform/midi_synth.h"
 #include "platform/temp_dir.h"
+#include "support/midi_song.h"
 
 namespace quillax {
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/code_page.h"
 #include "platform/process.h"
 #include "platform/registry.h"
-#include "updater/loopback_server.h"
+#include "support/loopback_server.h"
 #include "updater/texts.h"
 #include "updater/updater_test_support.h"
 

@@ -1,7 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "updater/socket_shim.h"
+#include "support/socket_shim.h"
 
 namespace quillax::testing::net {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "devhost/server/page_channel.h"
 #include "engine/config/configuration.h"
-#include "engine/render_state.h"
+#include "engine/state/render_state.h"
 #include "platform/environment.h"
 #include "platform/registry.h"
 #include "setup/module_index.h"

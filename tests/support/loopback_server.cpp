@@ -1,9 +1,9 @@
-#include "updater/loopback_server.h"
+#include "support/loopback_server.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "updater/socket_shim.h"
+#include "support/socket_shim.h"
 
 namespace quillax::testing {
 namespace {

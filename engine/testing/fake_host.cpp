@@ -1,4 +1,4 @@
-#include "engine/host/fake_host.h"
+#include "engine/testing/fake_host.h"
 
 #include "textlib/conversions.h"
 

@@ -1,4 +1,4 @@
-#include "engine/popup/fake_popup_window.h"
+#include "engine/testing/fake_popup_window.h"
 
 #include <cstdio>
 

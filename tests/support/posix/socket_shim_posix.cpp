@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "updater/socket_shim.h"
+#include "support/socket_shim.h"
 
 namespace quillax::testing::net {
 

@@ -15,7 +15,7 @@
 #include "devhost/server/browser_host.h"
 #include "devhost/server/song_stream.h"
 #include "devhost/server/study_days.h"
-#include "devhost/server/tests/test_support.h"
+#include "devhost_server/test_support.h"
 #include "engine/pages/calendar.h"
 #include "platform/midi_synth.h"
 

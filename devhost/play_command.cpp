@@ -1,6 +1,6 @@
 // The "play" subcommand: reads the file, loads it into a SongPlayer and plays it on the
 // system's output or renders it into a WAV file.
-#include "engine/midi/play_command.h"
+#include "devhost/play_command.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "engine/config/desktop_seams.h"
+#include "engine/host/desktop_seams.h"
 
 namespace quillax {
 

@@ -19,8 +19,8 @@
 #include <boost/beast/websocket.hpp>
 
 #include "devhost/server/browser_host.h"
-#include "devhost/server/tests/test_support.h"
 #include "devhost/server/web_server.h"
+#include "devhost_server/test_support.h"
 
 namespace quillax::devhost {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/host/fake_host.h"
 #include "engine/popup/popup_window.h"
+#include "engine/testing/fake_host.h"
 
 namespace quillax {
 

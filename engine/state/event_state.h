@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "engine/com/history.h"
 #include "engine/host/timer_service.h"
+#include "engine/state/history_book.h"
 
 namespace quillax {
 

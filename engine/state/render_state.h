@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/com/event_state.h"
-#include "engine/config/desktop_seams.h"
-#include "engine/host/host_state.h"
-#include "engine/pages/chapter_state.h"
+#include "engine/host/desktop_seams.h"
+#include "engine/state/chapter_state.h"
+#include "engine/state/event_state.h"
+#include "engine/state/host_state.h"
 #include "textlib/conversions.h"
 #include "textlib/date.h"
 #include "textlib/gb_list.h"
@@ -87,13 +87,13 @@ struct RenderState {
     int lastBook = 0;     // book of the last reference turned into a chapter key
     GbString linkKey;     // key of the last reference link made; a ";" continuation reuses it
 
-    // ---- pages, popups and the host (engine/host/host_state.h) -------------------------------------
+    // ---- pages, popups and the host (engine/state/host_state.h) -------------------------------------
     HostState host;
 
-    // ---- chapter pages and reference links (engine/pages/chapter_state.h) -------------------------
+    // ---- chapter pages and reference links (engine/state/chapter_state.h) -------------------------
     ChapterPageState chapter;
 
-    // ---- event handling, history and popup windows (engine/com/event_state.h) ----------------------
+    // ---- event handling, history and popup windows (engine/state/event_state.h) ----------------------
     EventState events;
 
     // The conversion settings of the moment (they follow useGbk as it changes).
