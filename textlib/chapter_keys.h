@@ -28,19 +28,13 @@ constexpr int kBookCount = 66;
 // Number of chapters of a book (1-66); 0 for any other number.
 int ChapterCount(int book);
 
-// The vocabulary words (cmpStr indexes) that references use.
-constexpr int kWordThisChapter = 1;     // a bracket that starts with it refers to the current chapter
-constexpr int kWordThisChapterAlt = 2;  // the same, second form
-constexpr int kWordChapterUnitAlt = 3;  // chapter unit word, second form
-constexpr int kWordChapter = 4;         // the chapter word written after a chapter number
-
 // What the reference conversions read from and keep in the engine's state. The engine builds
 // one over its own fields for each use:
 //     ReferenceContext refs{state.bookNameText, state.cmpStr, state.lastBook, state.linkKey};
 // Tests build one over local variables.
 struct ReferenceContext {
     const GbString& bookNameText;  // "CNAME=": the 66 abbreviations, 5 bytes each
-    const GbList& vocabulary;      // "CMPSTR=" (cmpStr), read at the indexes above
+    const GbList& vocabulary;      // "CMPSTR=" (cmpStr), read at the indexes of vocabulary.h
     int& lastBook;                 // book of the last reference converted; starts at 0
     GbString& linkKey;             // key of the last LinkReference, for continuations after ";"
 };

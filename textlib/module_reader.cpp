@@ -11,6 +11,7 @@
 #include "textlib/index_builder.h"
 #include "textlib/markup.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -266,8 +267,8 @@ GbString ModuleStem(const ModuleReaderContext& context, std::string_view module)
     return stem;
 }
 
-GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
-                         std::string_view key, bool linkReferences) {
+GbString ReadModuleEntryWith(const ModuleReaderContext& context, std::string_view module,
+                             std::string_view key, bool linkReferences) {
     const GbString stem = ModuleStem(context, module);
     if (stem.IsEmpty()) {
         return {};

@@ -13,6 +13,8 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "textlib/chapter_keys.h"
+#include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -30,12 +32,6 @@ constexpr std::string_view kIdeographicSpace = "　";
 constexpr std::string_view kKeyErrorCaption = "经节出错了";
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-GbString Number(int value) {
-    GbString text;
-    text.SetNumber(value);
-    return text;
-}
 
 // The chapter number of the digits among the first five characters of key (a non-digit ends
 // it), without any validation.
@@ -273,7 +269,7 @@ void InsertParallelVersions(RenderState& state, GbString& text, std::string_view
         label += state.cmpStr[kWordParallelNameClose];
 
         for (int n = 2; !verses.IsEmpty(); ++n) {
-            const GbString mark = "<s>" + Number(n) + "</s>";
+            const GbString mark = "<s>" + DecimalText(n) + "</s>";
             const int markAt = text.Find(mark, std::max(current, 0));
             int at = markAt;
             if (!noLinks && current >= 0) {
@@ -346,7 +342,7 @@ void ConvertVerseMarks(GbString& text, bool withAnchors) {
         for (int d = i + 1; d < end; ++d) {
             verse = verse * 10 + (source.GetAt(d) - '0');
         }
-        const GbString number = Number(verse);
+        const GbString number = DecimalText(verse);
         out += "<s>";
         out += number;
         out += "</s>";
@@ -372,7 +368,7 @@ void FootnoteIds(RenderState& state, GbString& text, std::string_view key) {
         prefix.Assign(state.bookNameText.Slice((book - 1) * kSlotWidth, kAbbreviationBytes));
         prefix.Replace("。", "");
     }
-    prefix += Number(chapter);
+    prefix += DecimalText(chapter);
     prefix += ":";
     if (prefix.Length() >= kMaxPrefixBytes) {
         ShowMessage(state, key, kKeyErrorCaption);
@@ -382,7 +378,7 @@ void FootnoteIds(RenderState& state, GbString& text, std::string_view key) {
     int markFrom = 0;
     int noteFrom = 0;
     for (int k = 1;; ++k) {
-        const GbString digits = Number(k);
+        const GbString digits = DecimalText(k);
         const int mark = text.Find("<sup>" + digits + "</sup>", markFrom);
         if (mark < 0) {
             break;

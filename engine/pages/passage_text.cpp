@@ -6,6 +6,7 @@
 #include "textlib/chapter_keys.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -176,16 +177,16 @@ GbString PassageText(RenderState& state, std::string_view keyText, std::string_v
         reference.Replace(words[word], "");
     }
     reference.Replace(words[kWordThisChapter], ":");
-    reference.Replace(words[kWordThisChapterAlt], ":");
+    reference.Replace(words[kWordThisPsalm], ":");
     const int colon = reference.Find(":");
     if (colon >= 0) {
         reference.Delete(0, colon + 1);
     }
-    reference.Replace(words[kWordChapterUnitAlt], words[kWordChapter]);
+    reference.Replace(words[kWordPsalmUnit], words[kWordChapterUnit]);
 
     const GbString chapter = MarkedChapter(state, key);
     const int chapterNumber = IsChapterKey(key, false);
-    const GbString& chapterWord = words[kWordChapter];
+    const GbString& chapterWord = words[kWordChapterUnit];
 
     GbString result;
     if (chapter.IsEmpty()) {

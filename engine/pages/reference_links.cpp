@@ -5,6 +5,7 @@
 #include "engine/pages/passage_text.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -117,8 +118,8 @@ int LinkGroupReference(RenderState& state, GbString& group, int start, int numbe
             ++end;
         }
         const std::string_view unit = group.Slice(end, 2);
-        const GbString& unitAlt = state.cmpStr[kWordChapterUnitAlt];
-        const GbString& unitWord = state.cmpStr[kWordChapter];
+        const GbString& unitAlt = state.cmpStr[kWordPsalmUnit];
+        const GbString& unitWord = state.cmpStr[kWordChapterUnit];
         const bool isUnit = unit.size() == 2 && ((!unitAlt.IsEmpty() && unit == unitAlt.view()) ||
                                                  (!unitWord.IsEmpty() && unit == unitWord.view()));
         if (end - number > kMaxChapterDigits || !isUnit) {
@@ -230,7 +231,7 @@ GbString ReadModuleEntry(RenderState& state, std::string_view module, std::strin
                                      state.systemModules, state.substitute != 0,
                                      state.cmpStr,        &linker,
                                      &state.chapter.moduleFiles};
-    return ReadModuleEntry(reader, module, key, linkReferences);
+    return ReadModuleEntryWith(reader, module, key, linkReferences);
 }
 
 }  // namespace quillax

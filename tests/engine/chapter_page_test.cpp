@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "module_fixture.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {

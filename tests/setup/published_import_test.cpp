@@ -48,7 +48,7 @@ protected:
         const GbString systemModules("corpa");
         const GbList vocabulary;
         const ModuleReaderContext reader{installDir, systemDir, systemModules, false, vocabulary, nullptr, nullptr};
-        return ReadModuleEntry(reader, module, key, false);
+        return ReadModuleEntryWith(reader, module, key, false);
     }
 
     CurrentDirectoryGuard guard_;

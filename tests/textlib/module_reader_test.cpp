@@ -218,7 +218,7 @@ protected:
     }
     std::string Read(std::string_view module, std::string_view key, bool link = false,
                      bool useCache = true) {
-        return ReadModuleEntry(Context(useCache), module, key, link).str();
+        return ReadModuleEntryWith(Context(useCache), module, key, link).str();
     }
     void Write(const std::string& relative, std::string_view bytes) {
         ASSERT_TRUE(platform::WriteWholeFile(dir / relative, bytes)) << relative;
@@ -389,7 +389,7 @@ TEST_F(ModuleReaderTest, ReferencePasses) {
     // Without a linker the passes are skipped.
     ModuleReaderContext noLinker = Context();
     noLinker.linker = nullptr;
-    EXPECT_EQ(ReadModuleEntry(noLinker, "amberly", "001", true), "<b>a</b> (约3:16)");
+    EXPECT_EQ(ReadModuleEntryWith(noLinker, "amberly", "001", true), "<b>a</b> (约3:16)");
 }
 
 TEST_F(ModuleReaderTest, BadInput) {
