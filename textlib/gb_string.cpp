@@ -253,4 +253,29 @@ bool GbString::Less(std::string_view text) const { return Terminated(bytes_) < T
 
 bool GbString::Greater(std::string_view text) const { return Terminated(bytes_) > Terminated(text); }
 
+int LastPathSeparator(std::string_view path) {
+    int last = -1;
+    for (std::size_t i = 0; i < path.size(); i += GbkCharSize(path, i)) {
+        if (path[i] == '\\' || path[i] == '/') last = static_cast<int>(i);
+    }
+    return last;
+}
+
+GbString DirectoryPart(std::string_view path) {
+    const int last = LastPathSeparator(path);
+    return last < 0 ? GbString() : GbString(path.substr(0, static_cast<std::size_t>(last)));
+}
+
+GbString DirectoryWithSeparator(std::string_view path) {
+    return GbString(path.substr(0, static_cast<std::size_t>(LastPathSeparator(path) + 1)));
+}
+
+GbString NamePart(std::string_view path) {
+    return GbString(path.substr(static_cast<std::size_t>(LastPathSeparator(path) + 1)));
+}
+
+bool EndsWithPathSeparator(std::string_view path) {
+    return !path.empty() && LastPathSeparator(path) == static_cast<int>(path.size()) - 1;
+}
+
 }  // namespace quillax

@@ -1,9 +1,12 @@
 // GbString: the byte string of GBK (code page 936) text used throughout the program.
 //
-// A GBK text mixes one-byte ASCII characters with two-byte characters whose first (lead)
-// byte is 0x80 or above; the second (trail) byte may be an ASCII value such as "@" or "|".
-// The searches below are aware of this so that a one-byte pattern never matches the trail
-// byte of a Chinese character.
+// A GBK text mixes one-byte characters with two-byte characters whose first (lead) byte is
+// 0x81-0xFE; the second (trail) byte may be an ASCII value such as "@", "|" or "\". The
+// searches of GbString are aware of this so that a one-byte pattern never matches the trail
+// byte of a Chinese character (they keep the string type's own rules, given with each).
+//
+// The free functions at the end walk GBK text by GBK's own rule (IsGbkLeadByte) and split
+// paths whose separators may follow a lead byte; every other walk over GBK text uses them.
 //
 // Positions, lengths and counts are in bytes and use `int`, as all callers do. The length is
 // kept explicitly, so a text may hold 0 bytes; the comparisons `Equals`, `Less` and `Greater`
@@ -175,5 +178,35 @@ private:
 
     std::string bytes_;
 };
+
+// --- GBK characters and paths -----------------------------------------------------------------
+// A byte that starts a two-byte GBK character: 0x81-0xFE. Every other byte, 0x80 and 0xFF
+// included, is a character of its own.
+constexpr bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// Bytes of the character that starts at `at`: 2 for a lead byte with a byte after it, else 1
+// (a lead byte at the very end stands alone).
+inline std::size_t GbkCharSize(std::string_view text, std::size_t at) {
+    return IsGbkLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+}
+
+// Position of the last "\" or "/" of a path that is not the trail byte of a GBK character, or
+// -1 when there is none.
+int LastPathSeparator(std::string_view path);
+
+// The path up to its last separator, without it ("a\b\c.lnk" gives "a\b"); empty when there
+// is none.
+GbString DirectoryPart(std::string_view path);
+
+// The path up to and with its last separator ("a\b\c.lnk" gives "a\b\"); empty when there is
+// none.
+GbString DirectoryWithSeparator(std::string_view path);
+
+// The part after the last separator ("a\b\c.lnk" gives "c.lnk"); the whole path when there is
+// none.
+GbString NamePart(std::string_view path);
+
+// Whether the path ends with a separator that is not the trail byte of a GBK character.
+bool EndsWithPathSeparator(std::string_view path);
 
 }  // namespace quillax

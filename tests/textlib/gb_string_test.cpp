@@ -238,5 +238,44 @@ TEST(GbStringTest, BufferAccess) {
     EXPECT_EQ(*s.c_str(), '\0');
 }
 
+// GBK's own rule for the character walks and the path helpers: 0x81-0xFE lead a two-byte
+// character, 0x80 and 0xFF stand alone, and a "\" that is a trail byte is no separator.
+TEST(GbkPathTest, PathsSplitAtTheLastSeparatorThatIsNoTrailByte) {
+    EXPECT_FALSE(IsGbkLeadByte(0x80));
+    EXPECT_TRUE(IsGbkLeadByte(0x81));
+    EXPECT_TRUE(IsGbkLeadByte(0xFE));
+    EXPECT_FALSE(IsGbkLeadByte(0xFF));
+    EXPECT_EQ(GbkCharSize("中a", 0), 2u);
+    EXPECT_EQ(GbkCharSize("中a", 2), 1u);
+    EXPECT_EQ(GbkCharSize("a\xD6", 1), 1u);  // a lead byte at the end stands alone
+
+    EXPECT_EQ(DirectoryPart("C:\\书\\a.txt"), "C:\\书");
+    EXPECT_EQ(DirectoryWithSeparator("C:\\书\\a.txt"), "C:\\书\\");
+    EXPECT_EQ(NamePart("C:\\书\\a.txt"), "a.txt");
+    EXPECT_EQ(NamePart("d/e.lnk"), "e.lnk");
+    EXPECT_EQ(DirectoryPart("bare"), "");
+    EXPECT_EQ(DirectoryWithSeparator("bare"), "");
+    EXPECT_EQ(NamePart("bare"), "bare");
+    EXPECT_EQ(LastPathSeparator("\\"), 0);
+
+    // 禱 is 0xB6 0x5C: its trail byte is no separator, in the middle or at the end.
+    EXPECT_EQ(LastPathSeparator("C:\\禱"), 2);
+    EXPECT_EQ(NamePart("C:\\禱\\x"), "x");
+    EXPECT_EQ(DirectoryPart("C:\\禱\\x"), "C:\\禱");
+    EXPECT_FALSE(EndsWithPathSeparator("C:\\禱"));
+    EXPECT_TRUE(EndsWithPathSeparator("C:\\禱\\"));
+    EXPECT_TRUE(EndsWithPathSeparator("C:/"));
+    EXPECT_FALSE(EndsWithPathSeparator(""));
+
+    // 0x80 and 0xFF before a backslash: the path splits at that backslash.
+    for (const std::string single : {"\x80", "\xFF"}) {
+        const std::string path = "C:\\a" + single + "\\b.txt";
+        EXPECT_EQ(LastPathSeparator(path), 5) << int(static_cast<unsigned char>(single[0]));
+        EXPECT_EQ(NamePart(path), "b.txt");
+        EXPECT_EQ(DirectoryPart(path), "C:\\a" + single);
+        EXPECT_TRUE(EndsWithPathSeparator("a" + single + "\\"));
+    }
+}
+
 }  // namespace
 }  // namespace quillax
