@@ -195,8 +195,8 @@ GbString ChapterKeyFromReference(std::string_view ref, bool wholeRest, Reference
 
     int book = context.lastBook;
     int nameLength = 0;
-    if (text.GetAt(0) >= 0x80) {
-        nameLength = text.GetAt(2) <= 0x80 ? 2 : 4;
+    if (IsGbkLeadByte(text.GetAt(0))) {
+        nameLength = IsGbkLeadByte(text.GetAt(2)) ? 4 : 2;
         book = BookOfName(context.bookNameText, text.Slice(0, nameLength));
     }
 

@@ -52,8 +52,8 @@ int IsChapterKey(std::string_view key, bool acceptSpecial);
 // Converts a reference such as "创世3:16" (abbreviation, chapter, then ":" or the chapter word
 // cmpStr[4]) into its chapter key and records its book in context.lastBook.
 //  - A reference of exactly 2 bytes (a one-character book name alone) means chapter 1.
-//  - Book: when the first byte is a GBK lead byte the name is 2 bytes long if the third byte is
-//    0x80 or below, else 4; its book is (first position in bookNameText) / 5 + 1, so a name
+//  - Book: when the first byte is a GBK lead byte (IsGbkLeadByte) the name is 4 bytes long if
+//    the third byte is one too, else 2; its book is (first position in bookNameText) / 5 + 1, so a name
 //    that is not there gives book 1. A reference that starts otherwise (a digit) belongs to
 //    context.lastBook.
 //  - Chapter: the number after the name; unless wholeRest only the text before the first ":"

@@ -24,8 +24,6 @@ constexpr std::size_t kOffsetBytes = 4;
 // number that may well be 0x3D.
 constexpr std::size_t kMinKeyBytes = 2;
 
-constexpr unsigned char kLeadByteMin = 0x80;
-
 std::uint32_t ReadLittleEndian32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
     for (std::size_t i = kOffsetBytes; i-- > 0;) {
@@ -67,7 +65,7 @@ void StripTrailingBreaks(GbString& text) {
         int keep = 0;  // end of the last character that is not a line break or "_"
         for (int i = 0; i < length;) {
             const char c = s[i];
-            if (static_cast<unsigned char>(c) >= kLeadByteMin) {
+            if (IsGbkLeadByte(static_cast<unsigned char>(c))) {
                 i += 2;
                 keep = std::min(i, length);
             } else {

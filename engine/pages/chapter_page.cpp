@@ -19,7 +19,6 @@
 namespace quillax {
 namespace {
 
-constexpr unsigned char kLeadByteMin = 0x80;
 constexpr int kSlotWidth = 5;      // one abbreviation of "CNAME="
 constexpr int kAbbreviationBytes = 4;
 constexpr int kKeyDigits = 5;
@@ -71,7 +70,7 @@ void RewriteMarks(GbString& text, char mark, Convert convert) {
     GbString out;
     int run = 0;  // start of the text not yet copied
     for (int i = 0; i < length;) {
-        if (static_cast<unsigned char>(bytes[i]) >= kLeadByteMin) {
+        if (IsGbkLeadByte(static_cast<unsigned char>(bytes[i]))) {
             i += 2;
         } else if (bytes[i] == mark) {
             out += text.Slice(run, i - run);
@@ -195,15 +194,7 @@ public:
         if (stem.IsEmpty()) {
             return false;
         }
-        int cut = stem.Length();
-        while (cut > 0 && stem.GetAt(cut - 1) != '\\' && stem.GetAt(cut - 1) != '/') {
-            --cut;
-        }
-        // A "\" that is the trail byte of a GBK character separates nothing: look the name up
-        // one by one then.
-        if (cut >= 2 && stem.GetAt(cut - 2) >= kLeadByteMin) {
-            return true;
-        }
+        const int cut = LastPathSeparator(stem.view()) + 1;
         const std::string directory(stem.Slice(0, cut));
         GbString file(stem.Slice(cut));
         file += ".inx";

@@ -11,7 +11,6 @@
 namespace quillax {
 namespace {
 
-constexpr unsigned char kLeadByteMin = 0x80;
 constexpr int kProverbs = 20;
 constexpr int kPsalms = 19;
 
@@ -38,7 +37,7 @@ int LastSingleByteCharacter(const GbString& text, unsigned char c, bool* lastIsI
     bool last = false;
     for (int i = 0; i < text.Length();) {
         const unsigned char b = text.GetAt(i);
-        if (b >= kLeadByteMin) {
+        if (IsGbkLeadByte(b)) {
             i += 2;
             last = false;
         } else {

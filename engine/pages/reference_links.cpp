@@ -22,8 +22,6 @@ constexpr int kColonReach = 3;
 // A reference without ":" has a chapter number of at most this many digits.
 constexpr int kMaxChapterDigits = 3;
 
-constexpr unsigned char kLeadByteMin = 0x80;
-
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 ReferenceContext MakeReferenceContext(RenderState& state) {
@@ -144,7 +142,7 @@ void LinkGroup(RenderState& state, GbString& group) {
     int pos = 0;
     while (pos < group.Length()) {
         const unsigned char c = group.GetAt(pos);
-        if (c >= kLeadByteMin && StartsAbbreviationSlot(state.bookNameText, group.Slice(pos, 2))) {
+        if (IsGbkLeadByte(c) && StartsAbbreviationSlot(state.bookNameText, group.Slice(pos, 2))) {
             const std::string_view four = group.Slice(pos, 4);
             const int nameLength =
                 four.size() == 4 && StartsAbbreviationSlot(state.bookNameText, four) ? 4 : 2;
@@ -155,7 +153,7 @@ void LinkGroup(RenderState& state, GbString& group) {
         } else if (c == ';' && IsDigit(group.GetAt(pos + 1))) {
             pos = LinkGroupReference(state, group, pos + 1, pos + 1);
         } else {
-            pos += c >= kLeadByteMin ? 2 : 1;
+            pos += IsGbkLeadByte(c) ? 2 : 1;
         }
     }
 }

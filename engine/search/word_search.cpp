@@ -104,7 +104,7 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
     // character: GBK-aware searches (one ASCII byte, one Chinese character) must not start in
     // the middle of a character.
     const bool characterSearch =
-        word.Length() == 1 || (word.Length() == 2 && word.GetAt(0) >= 0x80);
+        word.Length() == 1 || (word.Length() == 2 && IsGbkLeadByte(word.GetAt(0)));
     const int wordStep = characterSearch ? word.Length() : 1;
 
     GbString hitsText;

@@ -188,7 +188,28 @@ TEST(GbStringTest, NumbersAndPadding) {
 TEST(GbStringTest, CharactersAndCase) {
     EXPECT_EQ(GbString("中a文").CharCount(), 3);
     EXPECT_EQ(GbString("\x81" "ab").CharCount(), 2);
-    EXPECT_EQ(GbString("\x80" "ab").CharCount(), 3);  // 0x80 is not above 0x80
+    // 0x80 and 0xFF are no lead bytes: each is a character of its own.
+    EXPECT_EQ(GbString("\x80" "ab").CharCount(), 3);
+    EXPECT_EQ(GbString("\xFF" "ab").CharCount(), 3);
+    EXPECT_EQ(GbString("\xFE" "ab").CharCount(), 2);
+    for (const char* single : {"\x80", "\xFF"}) {
+        const std::string text = std::string(single) + "Aa";
+        // The byte after it is a character: found, and folded.
+        EXPECT_EQ(GbString(text).Find("A"), 1);
+        EXPECT_EQ(GbString(text).Find("a"), 2);
+        GbString folded(text);
+        folded.MakeLower();
+        EXPECT_EQ(folded, std::string(single) + "aa");
+        folded.MakeUpper();
+        EXPECT_EQ(folded, std::string(single) + "AA");
+        // Two bytes that start with it are no character: they match at any byte.
+        EXPECT_EQ(GbString("\x81" + std::string(single) + "A").Find(std::string(single) + "A"), 1);
+    }
+    // After a lead byte the next byte is part of the character, not found, not folded.
+    EXPECT_EQ(GbString("\xFE" "Aa").Find("A"), -1);
+    GbString kept("\xFE" "Aa");
+    kept.MakeLower();
+    EXPECT_EQ(kept, "\xFE" "Aa");
     EXPECT_EQ(GbString("a\xD6").CharCount(), 2);
     EXPECT_EQ(GbString().CharCount(), 0);
 

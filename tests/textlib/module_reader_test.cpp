@@ -326,6 +326,13 @@ TEST_F(ModuleReaderTest, RecordEnds) {
     Write("g.txt", "\x81_\r\n_\r\n");
     Write("g.inx", TextEntry("gg", 0) + ClosingEntry(7));
     EXPECT_EQ(Read("g", "gg"), "\x81_");
+    // After 0x80 or 0xFF (no lead bytes) it is a trailing "_" of its own and goes.
+    Write("h.txt", "\xFF_\r\n_\r\n");
+    Write("h.inx", TextEntry("hh", 0) + ClosingEntry(7));
+    EXPECT_EQ(Read("h", "hh"), "\xFF");
+    Write("i.txt", "\x80_\r\n_\r\n");
+    Write("i.inx", TextEntry("ii", 0) + ClosingEntry(7));
+    EXPECT_EQ(Read("i", "ii"), "\x80");
 
     // A record ending in "=" without a line break before it keeps its text.
     Write("q.txt", "a=b=");
