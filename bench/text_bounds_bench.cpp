@@ -47,6 +47,7 @@
 #include "textlib/chapter_keys.h"
 #include "textlib/product_identity.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 #include "tools/synth/installation.h"
 
 namespace {
@@ -221,12 +222,12 @@ private:
 int LinkBracketReferences(GbString& text, std::string_view defaultKey,
                           const quillax::ReferenceContext& context) {
     const GbString& thisChapter = context.vocabulary[quillax::kWordThisChapter];
-    const GbString& thisChapterAlt = context.vocabulary[quillax::kWordThisChapterAlt];
+    const GbString& thisChapterAlt = context.vocabulary[quillax::kWordThisPsalm];
 
     BracketSearch closing("]");
     BracketSearch colon(":");
-    BracketSearch chapterWord(context.vocabulary[quillax::kWordChapter]);
-    BracketSearch unitWord(context.vocabulary[quillax::kWordChapterUnitAlt]);
+    BracketSearch chapterWord(context.vocabulary[quillax::kWordChapterUnit]);
+    BracketSearch unitWord(context.vocabulary[quillax::kWordPsalmUnit]);
     auto forgetAll = [&] {
         closing.Forget();
         colon.Forget();

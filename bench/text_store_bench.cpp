@@ -112,7 +112,7 @@ void ReadEveryChapter(benchmark::State& state, bool cached) {
         micros.clear();
         for (const std::string& key : g_bench->chapterKeys) {
             const auto start = std::chrono::steady_clock::now();
-            const GbString text = quillax::ReadModuleEntry(context, "tessaly", key, false);
+            const GbString text = quillax::ReadModuleEntryWith(context, "tessaly", key, false);
             const auto end = std::chrono::steady_clock::now();
             micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
             bytes += text.size();

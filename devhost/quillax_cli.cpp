@@ -40,6 +40,7 @@
 #include "textlib/chapter_keys.h"
 #include "textlib/config_text.h"
 #include "textlib/conversions.h"
+#include "textlib/text_helpers.h"
 
 namespace quillax {
 namespace {
@@ -151,8 +152,6 @@ GbString Padded(std::string_view text, int width) {
     for (int n = out.Length(); n < width; ++n) out += " ";
     return out;
 }
-
-GbString Number(long long n) { return GbString(std::to_string(n)); }
 
 GbString Real(double x) {
     char buffer[64];
@@ -688,9 +687,9 @@ GbString Joined(const GbList& list) {
 }
 
 void PrintIndexedList(std::string_view title, const GbList& list) {
-    PrintLine(GbString(title) + " (" + Number(list.Count()) + " items)");
+    PrintLine(GbString(title) + " (" + DecimalText(list.Count()) + " items)");
     for (int i = 0; i < list.Count(); ++i) {
-        GbString index = Number(i);
+        GbString index = DecimalText(i);
         while (index.Length() < 3) index.Insert(0, " ");
         PrintLine("  [" + index + "] " + list[i]);
     }
@@ -739,7 +738,7 @@ void PrintBooks(const RenderState& state) {
             check = ChapterKeyFromReference(written + "1:1", false, context);
         }
         const bool ok = check == MakeChapterKey(book * 1000LL + 1);
-        GbString line = "  " + Padded(Number(book), 3) + Padded(Number(ChapterCount(book)), 5) +
+        GbString line = "  " + Padded(DecimalText(book), 3) + Padded(DecimalText(ChapterCount(book)), 5) +
                         Padded(abbreviation, 6) + state.bookNames[book - 1];
         if (!ok) {
             line += "   ! the abbreviation leads to " +
@@ -749,14 +748,14 @@ void PrintBooks(const RenderState& state) {
         PrintLine(line);
     }
     if (state.bookNames.Count() != kBookCount) {
-        PrintLine("  ! CCNAME has " + Number(state.bookNames.Count()) + " names, not 66");
+        PrintLine("  ! CCNAME has " + DecimalText(state.bookNames.Count()) + " names, not 66");
     }
     if (state.bookNameText.Length() < kBookCount * 5) {
-        PrintLine("  ! CNAME has " + Number(state.bookNameText.Length()) +
+        PrintLine("  ! CNAME has " + DecimalText(state.bookNameText.Length()) +
                   " bytes, not 330 (66 x 5)");
     }
     if (mismatches > 0) {
-        PrintLine("  ! " + Number(mismatches) + " abbreviations do not lead to their own book");
+        PrintLine("  ! " + DecimalText(mismatches) + " abbreviations do not lead to their own book");
     }
 }
 
@@ -767,9 +766,9 @@ void PrintReport(RenderState& state) {
               (state.buildLabel.IsEmpty() ? GbString("(no registered engine library)")
                                           : state.buildLabel));
     if (!state.aboutText.IsEmpty()) PrintLine("  about text               " + state.aboutText);
-    PrintLine("  bible.css                " + Number(state.pageHeader.Length()) +
+    PrintLine("  bible.css                " + DecimalText(state.pageHeader.Length()) +
               " bytes of page header");
-    PrintLine("  quillets.js              " + Number(static_cast<long long>(state.scriptText.size())) +
+    PrintLine("  quillets.js              " + DecimalText(static_cast<long long>(state.scriptText.size())) +
               " characters of popup script");
     PrintLine("");
 
@@ -786,15 +785,15 @@ void PrintReport(RenderState& state) {
     PrintSetting(state, "MAXWINDOWWIDTH=", ReadConfigValue(state, "MAXWINDOWWIDTH="),
                  "   (popup width " + std::to_string(state.maxPopupWidth) + " px)");
     PrintSetting(state, "TUPER=", Real(state.pictureScale));
-    PrintSetting(state, "READMODEL=", Number(state.readModel));
-    PrintSetting(state, "SONGWIDTH=", Number(state.songWidth));
-    PrintSetting(state, "SCROLLSPEED=", Number(state.scrollSpeed), " ms");
-    PrintSetting(state, "USEGBK=", Number(state.useGbk));
-    PrintSetting(state, "EXTENDNOTE=", Number(state.extendNote));
-    PrintSetting(state, "MAXSEARCH=", Number(state.maxSearch));
-    PrintSetting(state, "OPENDELAYTIME=", Number(state.openDelay), " ms");
-    PrintSetting(state, "CLOSEDELAYTIME=", Number(state.closeDelay), " ms");
-    PrintSetting(state, "SUBSTITUTE=", Number(state.substitute));
+    PrintSetting(state, "READMODEL=", DecimalText(state.readModel));
+    PrintSetting(state, "SONGWIDTH=", DecimalText(state.songWidth));
+    PrintSetting(state, "SCROLLSPEED=", DecimalText(state.scrollSpeed), " ms");
+    PrintSetting(state, "USEGBK=", DecimalText(state.useGbk));
+    PrintSetting(state, "EXTENDNOTE=", DecimalText(state.extendNote));
+    PrintSetting(state, "MAXSEARCH=", DecimalText(state.maxSearch));
+    PrintSetting(state, "OPENDELAYTIME=", DecimalText(state.openDelay), " ms");
+    PrintSetting(state, "CLOSEDELAYTIME=", DecimalText(state.closeDelay), " ms");
+    PrintSetting(state, "SUBSTITUTE=", DecimalText(state.substitute));
     PrintLine("");
 
     PrintIndexedList("Background colours (CSSBGCOLOR)", state.cssBgColors);
@@ -846,7 +845,7 @@ void PrintKeyMeaning(const RenderState& state, const GbString& key) {
         return;
     }
     const int book = number / 1000;
-    PrintLine("   (" + state.bookNames[book - 1] + " " + Number(number % 1000) + ")");
+    PrintLine("   (" + state.bookNames[book - 1] + " " + DecimalText(number % 1000) + ")");
 }
 
 int RunRef(const GbString& installDir, const std::vector<GbString>& refs) {
@@ -880,8 +879,8 @@ int RunKey(const std::vector<GbString>& keys) {
         const bool accepted = IsChapterKey(key, true) != 0;
         GbString line = key + "  ";
         if (number != 0) {
-            line += "chapter key: book " + Number(number / 1000) + ", chapter " +
-                    Number(number % 1000);
+            line += "chapter key: book " + DecimalText(number / 1000) + ", chapter " +
+                    DecimalText(number % 1000);
         } else if (accepted) {
             line += "special key";
         } else {

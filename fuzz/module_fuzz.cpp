@@ -83,10 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool link = (flags & 2) != 0;
     const GbString record = (flags & 8) != 0
         ? ReadModuleEntry(*state, moduleName, key, link)
-        : ReadModuleEntry(ModuleReaderContext{state->installDir, state->systemTextDir,
-                                              state->systemModules, state->substitute != 0,
-                                              state->cmpStr, nullptr, nullptr},
-                          moduleName, key, link);
+        : ReadModuleEntryWith(ModuleReaderContext{state->installDir, state->systemTextDir,
+                                                  state->systemModules, state->substitute != 0,
+                                                  state->cmpStr, nullptr, nullptr},
+                              moduleName, key, link);
     if (moduleName == "m" && range.offset < 0 && !record.IsEmpty()) {
         Finding(kName, "a key that is not in the index gave a record");
     }

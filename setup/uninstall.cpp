@@ -55,12 +55,8 @@ std::string ComparablePath(std::string_view path) {
     GbString text(path);
     text.MakeLower();
     std::string out(text.view());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (static_cast<unsigned char>(out[i]) >= 0x80) {
-            ++i;  // a double-byte character
-        } else if (out[i] == '/') {
-            out[i] = '\\';
-        }
+    for (std::size_t i = 0; i < out.size(); i += GbkCharSize(out, i)) {
+        if (out[i] == '/') out[i] = '\\';
     }
     while (!out.empty() && out.back() == '\\') {
         out.pop_back();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -184,7 +185,7 @@ int IsChapterKey(std::string_view key, bool acceptSpecial) {
 }
 
 GbString ChapterKeyFromReference(std::string_view ref, bool wholeRest, ReferenceContext& context) {
-    const GbString& chapterWord = context.vocabulary[kWordChapter];
+    const GbString& chapterWord = context.vocabulary[kWordChapterUnit];
     GbString text(ref);
     // A one-character book name alone: its first chapter.
     if (text.Length() == 2) {
@@ -194,8 +195,8 @@ GbString ChapterKeyFromReference(std::string_view ref, bool wholeRest, Reference
 
     int book = context.lastBook;
     int nameLength = 0;
-    if (text.GetAt(0) >= 0x80) {
-        nameLength = text.GetAt(2) <= 0x80 ? 2 : 4;
+    if (IsGbkLeadByte(text.GetAt(0))) {
+        nameLength = IsGbkLeadByte(text.GetAt(2)) ? 4 : 2;
         book = BookOfName(context.bookNameText, text.Slice(0, nameLength));
     }
 
@@ -248,12 +249,12 @@ int LinkReference(GbString& text, int pos, int end, ReferenceContext& context) {
 int LinkBracketReferences(GbString& text, std::string_view defaultKey,
                           const ReferenceContext& context) {
     const GbString& thisChapter = context.vocabulary[kWordThisChapter];
-    const GbString& thisChapterAlt = context.vocabulary[kWordThisChapterAlt];
+    const GbString& thisChapterAlt = context.vocabulary[kWordThisPsalm];
 
     BracketSearch closing("]");
     BracketSearch colon(":");
-    BracketSearch chapterWord(context.vocabulary[kWordChapter]);
-    BracketSearch unitWord(context.vocabulary[kWordChapterUnitAlt]);
+    BracketSearch chapterWord(context.vocabulary[kWordChapterUnit]);
+    BracketSearch unitWord(context.vocabulary[kWordPsalmUnit]);
     auto forgetAll = [&] {
         closing.Forget();
         colon.Forget();

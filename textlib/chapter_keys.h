@@ -28,19 +28,13 @@ constexpr int kBookCount = 66;
 // Number of chapters of a book (1-66); 0 for any other number.
 int ChapterCount(int book);
 
-// The vocabulary words (cmpStr indexes) that references use.
-constexpr int kWordThisChapter = 1;     // a bracket that starts with it refers to the current chapter
-constexpr int kWordThisChapterAlt = 2;  // the same, second form
-constexpr int kWordChapterUnitAlt = 3;  // chapter unit word, second form
-constexpr int kWordChapter = 4;         // the chapter word written after a chapter number
-
 // What the reference conversions read from and keep in the engine's state. The engine builds
 // one over its own fields for each use:
 //     ReferenceContext refs{state.bookNameText, state.cmpStr, state.lastBook, state.linkKey};
 // Tests build one over local variables.
 struct ReferenceContext {
     const GbString& bookNameText;  // "CNAME=": the 66 abbreviations, 5 bytes each
-    const GbList& vocabulary;      // "CMPSTR=" (cmpStr), read at the indexes above
+    const GbList& vocabulary;      // "CMPSTR=" (cmpStr), read at the indexes of vocabulary.h
     int& lastBook;                 // book of the last reference converted; starts at 0
     GbString& linkKey;             // key of the last LinkReference, for continuations after ";"
 };
@@ -58,8 +52,8 @@ int IsChapterKey(std::string_view key, bool acceptSpecial);
 // Converts a reference such as "创世3:16" (abbreviation, chapter, then ":" or the chapter word
 // cmpStr[4]) into its chapter key and records its book in context.lastBook.
 //  - A reference of exactly 2 bytes (a one-character book name alone) means chapter 1.
-//  - Book: when the first byte is a GBK lead byte the name is 2 bytes long if the third byte is
-//    0x80 or below, else 4; its book is (first position in bookNameText) / 5 + 1, so a name
+//  - Book: when the first byte is a GBK lead byte (IsGbkLeadByte) the name is 4 bytes long if
+//    the third byte is one too, else 2; its book is (first position in bookNameText) / 5 + 1, so a name
 //    that is not there gives book 1. A reference that starts otherwise (a digit) belongs to
 //    context.lastBook.
 //  - Chapter: the number after the name; unless wholeRest only the text before the first ":"

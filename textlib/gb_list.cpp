@@ -11,7 +11,7 @@ namespace {
 // Find's own walk; any other separator matches at every byte position where its bytes occur.
 std::vector<int> SeparatorPositions(const GbString& text, std::string_view separator) {
     const bool characterWise =
-        separator.size() == 1 || (separator.size() == 2 && static_cast<unsigned char>(separator[0]) >= 0x80);
+        separator.size() == 1 || (separator.size() == 2 && IsGbkLeadByte(static_cast<unsigned char>(separator[0])));
     const int step = characterWise ? static_cast<int>(separator.size()) : 1;
     std::vector<int> positions;
     for (int at = text.Find(separator, 0); at >= 0; at = text.Find(separator, at + step)) {

@@ -10,7 +10,6 @@ namespace {
 
 // A byte at or above this value starts a double-byte GBK character (for the searches and the
 // case folding; CharCount uses "above").
-constexpr unsigned char kLeadByteMin = 0x80;
 
 unsigned char Byte(const char* s, int i) { return static_cast<unsigned char>(s[i]); }
 
@@ -122,16 +121,16 @@ int FindInText(std::string_view text, std::string_view pattern, int from) {
         // Compare at the start of each character; a double-byte character is stepped over
         // whole, so its trail byte is never compared.
         const char c = pattern[0];
-        for (int i = from; i < len; i += Byte(s, i) >= kLeadByteMin ? 2 : 1) {
+        for (int i = from; i < len; i += static_cast<int>(GbkCharSize(text, static_cast<std::size_t>(i)))) {
             if (s[i] == c) return i;
         }
         return -1;
     }
 
-    if (pattern.size() == 2 && static_cast<unsigned char>(pattern[0]) >= kLeadByteMin) {
+    if (pattern.size() == 2 && IsGbkLeadByte(static_cast<unsigned char>(pattern[0]))) {
         // One GBK character: compare at the positions of double-byte characters only.
         for (int i = from; i < len;) {
-            if (Byte(s, i) >= kLeadByteMin) {
+            if (IsGbkLeadByte(Byte(s, i))) {
                 if (i + 1 < len && s[i] == pattern[0] && s[i + 1] == pattern[1]) return i;
                 i += 2;
             } else {
@@ -208,8 +207,7 @@ int GbString::CharCount() const {
     const int len = Length();
     const char* s = bytes_.data();
     int count = 0;
-    // "Above 0x80" here, not "0x80 or above": a lone 0x80 byte counts as one character.
-    for (int i = 0; i < len; i += Byte(s, i) > 0x80 ? 2 : 1) ++count;
+    for (int i = 0; i < len; i += IsGbkLeadByte(Byte(s, i)) ? 2 : 1) ++count;
     return count;
 }
 
@@ -217,7 +215,7 @@ void GbString::MakeLower() {
     const int len = Length();
     for (int i = 0; i < len; ++i) {
         const unsigned char b = Byte(bytes_.data(), i);
-        if (b >= kLeadByteMin) {
+        if (IsGbkLeadByte(b)) {
             ++i;  // spare the trail byte too
         } else if (b >= 'A' && b <= 'Z') {
             bytes_[static_cast<std::size_t>(i)] = static_cast<char>(b + ('a' - 'A'));
@@ -229,7 +227,7 @@ void GbString::MakeUpper() {
     const int len = Length();
     for (int i = 0; i < len; ++i) {
         const unsigned char b = Byte(bytes_.data(), i);
-        if (b >= kLeadByteMin) {
+        if (IsGbkLeadByte(b)) {
             ++i;
         } else if (b >= 'a' && b <= 'z') {
             bytes_[static_cast<std::size_t>(i)] = static_cast<char>(b - ('a' - 'A'));
@@ -252,5 +250,30 @@ bool GbString::Equals(const char* text) const {
 bool GbString::Less(std::string_view text) const { return Terminated(bytes_) < Terminated(text); }
 
 bool GbString::Greater(std::string_view text) const { return Terminated(bytes_) > Terminated(text); }
+
+int LastPathSeparator(std::string_view path) {
+    int last = -1;
+    for (std::size_t i = 0; i < path.size(); i += GbkCharSize(path, i)) {
+        if (path[i] == '\\' || path[i] == '/') last = static_cast<int>(i);
+    }
+    return last;
+}
+
+GbString DirectoryPart(std::string_view path) {
+    const int last = LastPathSeparator(path);
+    return last < 0 ? GbString() : GbString(path.substr(0, static_cast<std::size_t>(last)));
+}
+
+GbString DirectoryWithSeparator(std::string_view path) {
+    return GbString(path.substr(0, static_cast<std::size_t>(LastPathSeparator(path) + 1)));
+}
+
+GbString NamePart(std::string_view path) {
+    return GbString(path.substr(static_cast<std::size_t>(LastPathSeparator(path) + 1)));
+}
+
+bool EndsWithPathSeparator(std::string_view path) {
+    return !path.empty() && LastPathSeparator(path) == static_cast<int>(path.size()) - 1;
+}
 
 }  // namespace quillax

@@ -1,9 +1,13 @@
 // GbString: the byte string of GBK (code page 936) text used throughout the program.
 //
-// A GBK text mixes one-byte ASCII characters with two-byte characters whose first (lead)
-// byte is 0x80 or above; the second (trail) byte may be an ASCII value such as "@" or "|".
-// The searches below are aware of this so that a one-byte pattern never matches the trail
+// A GBK text mixes one-byte characters with two-byte characters whose first (lead) byte is
+// 0x81-0xFE; the second (trail) byte may be an ASCII value such as "@", "|" or "\". The
+// searches of GbString are aware of this so that a one-byte pattern never matches the trail
 // byte of a Chinese character.
+//
+// Every walk over GBK text follows GBK's own rule (IsGbkLeadByte, at the end of this file):
+// 0x81-0xFE lead a two-byte character, 0x80 and 0xFF stand alone. The path helpers there split
+// paths whose separators may be the trail byte of a character.
 //
 // Positions, lengths and counts are in bytes and use `int`, as all callers do. The length is
 // kept explicitly, so a text may hold 0 bytes; the comparisons `Equals`, `Less` and `Greater`
@@ -92,11 +96,11 @@ public:
     // --- search and replace ----------------------------------------------------------------
     // Position of pattern at or after `from`, or -1. Returns -1 when from < 0 or
     // from >= Length(); otherwise an empty pattern gives 0.
-    //  - one-byte pattern: the text is walked character by character from `from` (a byte
-    //    >= 0x80 and the byte after it are one character); the pattern is compared with the
-    //    first byte of each character only, so it never matches a trail byte;
-    //  - two-byte pattern whose first byte is >= 0x80 (one GBK character): compared only at
-    //    the positions of double-byte characters of that walk;
+    //  - one-byte pattern: the text is walked character by character from `from` (a lead
+    //    byte, IsGbkLeadByte, and the byte after it are one character); the pattern is compared
+    //    with the first byte of each character only, so it never matches a trail byte;
+    //  - two-byte pattern whose first byte is a lead byte (one GBK character): compared only
+    //    at the positions of double-byte characters of that walk;
     //  - any other pattern: plain byte-wise search (it may match across characters).
     int Find(std::string_view pattern, int from = 0) const;
     // Last position p <= before (before < 0: the end) where pattern occurs, byte-wise, or -1.
@@ -120,12 +124,11 @@ public:
     void SetPadded(int v, std::string_view zeroTemplate, bool append = false);
 
     // --- characters --------------------------------------------------------------------------
-    // Number of characters. Here a byte ABOVE 0x80 starts a two-byte character (a lone 0x80
-    // byte counts as one character), unlike the searches and case folding, where a byte
-    // >= 0x80 does. A lead byte at the very end counts as one character.
+    // Number of characters: a lead byte starts a two-byte character. A lead byte at the very
+    // end counts as one character.
     int CharCount() const;
-    // ASCII letters only; a byte >= 0x80 and the byte after it are left alone, so the trail
-    // byte of a Chinese character is never changed.
+    // ASCII letters only; a lead byte and the byte after it are left alone, so the trail byte
+    // of a Chinese character is never changed.
     void MakeLower();
     void MakeUpper();
     // Removes trailing blanks, tabs, CR and LF.
@@ -175,5 +178,35 @@ private:
 
     std::string bytes_;
 };
+
+// --- GBK characters and paths -----------------------------------------------------------------
+// A byte that starts a two-byte GBK character: 0x81-0xFE. Every other byte, 0x80 and 0xFF
+// included, is a character of its own.
+constexpr bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// Bytes of the character that starts at `at`: 2 for a lead byte with a byte after it, else 1
+// (a lead byte at the very end stands alone).
+inline std::size_t GbkCharSize(std::string_view text, std::size_t at) {
+    return IsGbkLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+}
+
+// Position of the last "\" or "/" of a path that is not the trail byte of a GBK character, or
+// -1 when there is none.
+int LastPathSeparator(std::string_view path);
+
+// The path up to its last separator, without it ("a\b\c.lnk" gives "a\b"); empty when there
+// is none.
+GbString DirectoryPart(std::string_view path);
+
+// The path up to and with its last separator ("a\b\c.lnk" gives "a\b\"); empty when there is
+// none.
+GbString DirectoryWithSeparator(std::string_view path);
+
+// The part after the last separator ("a\b\c.lnk" gives "c.lnk"); the whole path when there is
+// none.
+GbString NamePart(std::string_view path);
+
+// Whether the path ends with a separator that is not the trail byte of a GBK character.
+bool EndsWithPathSeparator(std::string_view path);
 
 }  // namespace quillax

@@ -24,9 +24,6 @@ constexpr char kProtectedAt = '\x01';
 constexpr char kProtectedHash = '\x02';
 constexpr char kProtectedPercent = '\x03';
 
-// A byte of 0x80 or above starts a two-byte character (the rule of GbString::Find).
-constexpr unsigned char kLeadByteMin = 0x80;
-
 using Positions = std::vector<std::size_t>;
 
 // The single-byte characters the conversion looks at.
@@ -39,7 +36,7 @@ std::array<Positions, kMarkCount> FindMarks(std::string_view s) {
     std::array<Positions, kMarkCount> marks;
     for (std::size_t i = 0; i < s.size();) {
         const char c = s[i];
-        if (static_cast<unsigned char>(c) >= kLeadByteMin) {
+        if (GbkCharSize(s, i) == 2) {
             i += 2;
             continue;
         }

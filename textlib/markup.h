@@ -16,8 +16,8 @@
 //    they come before the link's "</a>" (the address in the target and the one in the text);
 //  - the first "#" after "<a href=" when it comes before the tag's ">" (a link to an anchor).
 //
-// Single-byte marks are looked for character by character: a byte of 0x80 or above starts a
-// two-byte GBK character, whose second byte is never taken for a mark (GBK uses "@", "\", "^",
+// Single-byte marks are looked for character by character: a lead byte (IsGbkLeadByte) starts
+// a two-byte GBK character, whose second byte is never taken for a mark (GBK uses "@", "\", "^",
 // "_", "{", "|" and "}" as trail bytes).
 #pragma once
 

@@ -11,6 +11,7 @@
 #include "textlib/index_builder.h"
 #include "textlib/markup.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -22,8 +23,6 @@ constexpr std::size_t kOffsetBytes = 4;
 // looked for only after them, because the first two bytes of a chapter-form key are a binary
 // number that may well be 0x3D.
 constexpr std::size_t kMinKeyBytes = 2;
-
-constexpr unsigned char kLeadByteMin = 0x80;
 
 std::uint32_t ReadLittleEndian32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
@@ -66,7 +65,7 @@ void StripTrailingBreaks(GbString& text) {
         int keep = 0;  // end of the last character that is not a line break or "_"
         for (int i = 0; i < length;) {
             const char c = s[i];
-            if (static_cast<unsigned char>(c) >= kLeadByteMin) {
+            if (IsGbkLeadByte(static_cast<unsigned char>(c))) {
                 i += 2;
                 keep = std::min(i, length);
             } else {
@@ -266,8 +265,8 @@ GbString ModuleStem(const ModuleReaderContext& context, std::string_view module)
     return stem;
 }
 
-GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
-                         std::string_view key, bool linkReferences) {
+GbString ReadModuleEntryWith(const ModuleReaderContext& context, std::string_view module,
+                             std::string_view key, bool linkReferences) {
     const GbString stem = ModuleStem(context, module);
     if (stem.IsEmpty()) {
         return {};

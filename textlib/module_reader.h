@@ -106,7 +106,7 @@ private:
 };
 
 // The reference passes that the engine runs over a record read with linkReferences set. They
-// live in the engine; ReadModuleEntry calls them in this order:
+// live in the engine; ReadModuleEntryWith calls them in this order:
 //  1. LinkifyReferences(text): references in parentheses become links (without expanding them
 //     into passage texts);
 //  2. LinkBracketReferences(text, key): references in square brackets become links, with the
@@ -118,14 +118,7 @@ public:
     virtual void LinkBracketReferences(GbString& text, const GbString& defaultKey) = 0;
 };
 
-// The vocabulary items (cmpStr) of the two substitutions: item 69 becomes item 70, then item 71
-// becomes item 72.
-constexpr int kSubstituteFirstFrom = 69;
-constexpr int kSubstituteFirstTo = 70;
-constexpr int kSubstituteSecondFrom = 71;
-constexpr int kSubstituteSecondTo = 72;
-
-// What ReadModuleEntry reads from the engine's state. The engine builds one over its own fields
+// What ReadModuleEntryWith reads from the engine's state. The engine builds one over its own fields
 // for each use:
 //     ModuleReaderContext reader{state.installDir, state.systemTextDir, state.systemModules,
 //                                state.substitute != 0, state.cmpStr, &linker, &state.files};
@@ -160,7 +153,7 @@ GbString ModuleStem(const ModuleReaderContext& context, std::string_view module)
 //     LF, CR and "_" are removed again (a record that is only a line break comes back empty).
 //  5. RenderMarkup.
 //  6. With linkReferences (and a linker), the two reference passes, the key as default key.
-GbString ReadModuleEntry(const ModuleReaderContext& context, std::string_view module,
-                         std::string_view key, bool linkReferences);
+GbString ReadModuleEntryWith(const ModuleReaderContext& context, std::string_view module,
+                             std::string_view key, bool linkReferences);
 
 }  // namespace quillax

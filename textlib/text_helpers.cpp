@@ -54,6 +54,14 @@ int ToInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
+GbString DecimalText(long long value) {
+    if (value > INT_MAX) value = INT_MAX;
+    if (value < INT_MIN) value = INT_MIN;
+    GbString text;
+    text.SetNumber(static_cast<int>(value));
+    return text;
+}
+
 double ToReal(std::string_view text) {
     std::size_t i = SkipSpace(text);
     bool negative = false;
@@ -123,6 +131,19 @@ int FindIgnoringCase(std::string_view text, std::string_view pattern, int from) 
     const auto found = std::search(text.begin() + from, text.end(), pattern.begin(), pattern.end(), same);
     if (found == text.end() && !pattern.empty()) return -1;
     return static_cast<int>(found - text.begin());
+}
+
+bool Contains(const GbString& text, std::string_view word) {
+    return !word.empty() && text.Find(word) >= 0;
+}
+
+bool ContainsAfterStart(const GbString& text, std::string_view word) {
+    if (word.empty()) return false;
+    int at = text.Find(word);
+    // The search walks characters from its start, so it continues behind the match at 0
+    // rather than at byte 1, which may be the second byte of a character.
+    if (at == 0) at = text.Find(word, static_cast<int>(word.size()));
+    return at > 0;
 }
 
 GbString StripPath(std::string_view text) {

@@ -16,6 +16,9 @@ namespace quillax {
 // give INT_MAX or INT_MIN. Use GbString::Slice to read "the number in the 3 bytes at i".
 int ToInt(std::string_view text);
 
+// The decimal text of value ("-12"); values beyond the int range give INT_MAX or INT_MIN.
+GbString DecimalText(long long value);
+
 // The decimal real number at the start of text, the way the C library's atof reads it:
 // white space, an optional sign, digits with an optional "." and fraction, and an optional
 // exponent ("e" or "E", optional sign, digits). No number at the start gives 0.0.
@@ -32,6 +35,13 @@ int ParseColor(std::string_view text);
 // without regard to case ("<A href=" matches "<a HREF="), byte by byte; -1 when there is none
 // (or from is outside the text). For markup, whose tags a browser may write in either case.
 int FindIgnoringCase(std::string_view text, std::string_view pattern, int from = 0);
+
+// Whether text holds word (GbString::Find, character by character); an empty word is never
+// held.
+bool Contains(const GbString& text, std::string_view word);
+
+// Whether text holds word at a position other than 0.
+bool ContainsAfterStart(const GbString& text, std::string_view word);
 
 // The file name of a path or URL: the text lower-cased (ASCII letters, GBK characters
 // spared) with everything up to and including the last "/" removed.

@@ -15,24 +15,16 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 // Splits a path at "/" and "\" that are not the trail byte of a GBK character.
 std::vector<std::string> SplitParts(std::string_view path) {
     std::vector<std::string> parts(1);
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto b = static_cast<unsigned char>(path[i]);
-        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
-            parts.back() += path[i];
-            parts.back() += path[++i];
-        } else if (IsSeparator(path[i])) {
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t size = GbkCharSize(path, i);
+        if (size == 1 && IsSeparator(path[i])) {
             parts.emplace_back();
         } else {
-            parts.back() += path[i];
+            parts.back() += path.substr(i, size);
         }
+        i += size;
     }
     return parts;
-}
-
-bool EndsWithSeparator(std::string_view path) {
-    // A trailing "\" may be the trail byte of a GBK character: only a real separator counts.
-    const std::vector<std::string> parts = SplitParts(path);
-    return parts.size() > 1 && parts.back().empty();
 }
 
 // ---- reading the archive from disk ------------------------------------------------------------
@@ -230,7 +222,7 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
 
     // Directory entries are created under the working directory of this moment.
     std::string root = platform::CurrentDirectory();
-    if (!EndsWithSeparator(root)) {
+    if (!EndsWithPathSeparator(root)) {
         root += "\\";
     }
     const std::string base(baseDirectory);
@@ -274,7 +266,7 @@ ExtractSummary ExtractArchive(std::string_view archivePath, std::string_view bas
         const platform::FileTimes times = EntryTimes(dosTime, extra);
 
         // A name that ends in a separator is a directory whatever its attributes say.
-        const bool directory = (attributes & platform::kAttrDirectory) != 0 || EndsWithSeparator(cleaned);
+        const bool directory = (attributes & platform::kAttrDirectory) != 0 || EndsWithPathSeparator(cleaned);
         if (directory) {
             const GbString relative = ContainedPath(cleaned);
             // A directory below a link that leads elsewhere would be made there.

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "textlib/config_lock.h"
 #include "textlib/config_text.h"
+#include "textlib/gb_string.h"
 #include "updater/profile_file.h"
 #include "updater/startup.h"
 #include "updater/texts.h"
@@ -23,12 +24,9 @@ bool ContainsText(std::string_view text, std::string_view pattern) {
     if (pattern.empty()) {
         return true;
     }
-    for (std::size_t i = 0; i + pattern.size() <= text.size(); ++i) {
+    for (std::size_t i = 0; i + pattern.size() <= text.size(); i += GbkCharSize(text, i)) {
         if (text.compare(i, pattern.size(), pattern) == 0) {
             return true;
-        }
-        if (static_cast<unsigned char>(text[i]) >= 0x81) {
-            ++i;  // skip the trail byte
         }
     }
     return false;

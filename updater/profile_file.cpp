@@ -55,7 +55,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
-        if (x >= 0x80 || y >= 0x80) {
+        if (IsGbkLeadByte(x) || IsGbkLeadByte(y)) {
             // A double-byte character: both bytes must be the same.
             if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) {
                 return false;

@@ -15,31 +15,11 @@
 namespace quillax {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 char FoldForPath(char c) {
     if (c >= 'A' && c <= 'Z') {
         return static_cast<char>(c - 'A' + 'a');
     }
     return c == '/' ? '\\' : c;
-}
-
-bool EndsWithSeparator(std::string_view path) {
-    if (path.empty() || !IsSeparator(path.back())) {
-        return false;
-    }
-    // A final 0x5C may be the trail byte of a GBK character.
-    bool separator = false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto b = static_cast<unsigned char>(path[i]);
-        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
-            ++i;
-            separator = false;
-        } else {
-            separator = IsSeparator(path[i]);
-        }
-    }
-    return separator;
 }
 
 }  // namespace
@@ -146,7 +126,7 @@ StartupSettings ReadStartupSettings(std::string_view commandLine, std::string_vi
         if (cut >= 0) {
             dir.SetLength(cut);
         }
-        if (!EndsWithSeparator(dir.view())) {
+        if (!EndsWithPathSeparator(dir.view())) {
             dir.Append("\\");
         }
         settings.installDir = dir;
@@ -168,19 +148,6 @@ StartupSettings ReadStartupSettings(std::string_view commandLine, std::string_vi
     return settings;
 }
 
-GbString DirectoryOfPath(std::string_view path) {
-    std::size_t cut = std::string_view::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto b = static_cast<unsigned char>(path[i]);
-        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
-            ++i;
-        } else if (IsSeparator(path[i])) {
-            cut = i;
-        }
-    }
-    return cut == std::string_view::npos ? GbString() : GbString(path.substr(0, cut + 1));
-}
-
 bool RunsFromUpdateDirectory(std::string_view ownDir, std::string_view installDir) {
     const std::string prefix = std::string(installDir) + "update\\";
     if (ownDir.size() < prefix.size()) {
@@ -199,7 +166,7 @@ bool RelaunchFromInstallation(std::string_view executablePath, std::string_view 
                               std::uint32_t* errorCode) {
     platform::ChangeDirectory(installDir);
     const std::string_view programName =
-        executablePath.substr(DirectoryOfPath(executablePath).size());
+        executablePath.substr(DirectoryWithSeparator(executablePath).size());
     const std::string copy = std::string(installDir) + std::string(programName);
     if (!platform::PathExists(copy)) {
         platform::CopyProgramFile(executablePath, copy);

@@ -51,9 +51,6 @@ struct StartupSettings {
 // section "config" (or the default), and the version label of the registered engine library.
 StartupSettings ReadStartupSettings(std::string_view commandLine, std::string_view workingDir);
 
-// The directory part of a path, ending in its separator.
-GbString DirectoryOfPath(std::string_view path);
-
 // True when the program runs from the installation's "update" directory: ownDir begins with
 // installDir + "update\" (ASCII case and the two separators not told apart).
 bool RunsFromUpdateDirectory(std::string_view ownDir, std::string_view installDir);

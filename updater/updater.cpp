@@ -15,28 +15,6 @@
 namespace quillax {
 namespace {
 
-bool IsSeparator(unsigned char b) { return b == '\\' || b == '/'; }
-
-// Position of the last "\" or "/" that is not the trail byte of a GBK character, or -1.
-int LastSeparator(std::string_view path) {
-    int last = -1;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto b = static_cast<unsigned char>(path[i]);
-        if (b >= 0x81 && b <= 0xFE && i + 1 < path.size()) {
-            ++i;
-        } else if (IsSeparator(b)) {
-            last = static_cast<int>(i);
-        }
-    }
-    return last;
-}
-
-// The directory part of a path, with its separator; empty for a bare name.
-GbString DirectoryOf(std::string_view path) {
-    const int cut = LastSeparator(path);
-    return cut < 0 ? GbString() : GbString(path.substr(0, static_cast<std::size_t>(cut) + 1));
-}
-
 // A directory written with a trailing separator or empty (the working directory) exists.
 bool DirectoryPresent(const GbString& directory) {
     return directory.IsEmpty() || platform::DirectoryExists(directory.view());
@@ -45,7 +23,7 @@ bool DirectoryPresent(const GbString& directory) {
 // The existence test of the decision: true only for a missing file whose directory exists
 // ("file not found"); a missing directory ("path not found") does not count.
 bool FileNotFound(const GbString& localPath) {
-    return !platform::PathExists(localPath.view()) && DirectoryPresent(DirectoryOf(localPath.view()));
+    return !platform::PathExists(localPath.view()) && DirectoryPresent(DirectoryWithSeparator(localPath.view()));
 }
 
 // The entry name compared with a fixed name over the length of the entry name, without regard
@@ -118,8 +96,7 @@ GbString SafeTargetPath(std::string_view targetPath) {
 }
 
 GbString DownloadName(std::string_view updateFile) {
-    const int cut = LastSeparator(updateFile);
-    return GbString(cut < 0 ? updateFile : updateFile.substr(static_cast<std::size_t>(cut) + 1));
+    return NamePart(updateFile);
 }
 
 GbString HelpShortcutName(std::string_view locale) {
@@ -233,7 +210,7 @@ bool Updater::EvaluateEntry(const ProfileText& manifest, const GbString& section
         // The target directory is made now (one level), so that the apply pass can unpack
         // into it; never below a link that leads out of the installation.
         if (!targetPath.IsEmpty() && !platform::DirectoryExists(targetDir.view())) {
-            const GbString parent = DirectoryOf(targetPath.view());
+            const GbString parent = DirectoryWithSeparator(targetPath.view());
             if (DirectoryPresent(setup_.installDir + parent) &&
                 !LeadsOutOf(targetDir.view(), InstallationDirectory().view())) {
                 platform::MakeDirectories((setup_.installDir + targetPath).view());
@@ -256,7 +233,7 @@ void Updater::InstallEntry(const UpdateEntry& entry, const GbString& targetDir,
         HelpShortcut shortcut;
         shortcut.linkPath = name + "\\" + name + ".lnk";
         shortcut.target = localPath;
-        shortcut.workingDirectory = DirectoryOf(localPath.view());
+        shortcut.workingDirectory = DirectoryWithSeparator(localPath.view());
         shortcut.iconFile = setup_.installDir + "cfg\\envoke.exe";
         shortcut.iconIndex = 0;
         shortcut.description = name;

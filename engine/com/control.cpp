@@ -15,17 +15,11 @@
 #include "engine/search/word_search.h"
 #include "textlib/conversions.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary (cmpStr) indexes used by the event handling.
-constexpr int kWordPreviousBook = 25;   // the first and the last navigation word: a page that
-constexpr int kWordNextBook = 30;       // holds one of them is a chapter page
-constexpr int kWordFixedLayout = 62;    // a page marked with it keeps its layout
-constexpr int kWordProseLayout = 63;    // a study page reflowed by the study-page rules
-constexpr int kWordLanguageLink = 79;   // the name of the language link
 
 // The reading layout a toggle switches to from the normal one.
 constexpr int kCompactReadModel = 9999;
@@ -92,30 +86,12 @@ void ApplyTable(GbString& text, const Replacement (&table)[N]) {
     for (const Replacement& row : table) text.Replace(row.from, row.to);
 }
 
-bool Contains(const GbString& text, std::string_view word) {
-    return !word.empty() && text.Find(word) >= 0;
-}
-
-// Whether word occurs in text at a position other than 0.
-bool ContainsAfterStart(const GbString& text, std::string_view word) {
-    if (word.empty()) return false;
-    int at = text.Find(word);
-    if (at == 0) at = text.Find(word, static_cast<int>(word.size()));
-    return at > 0;
-}
-
 // A product of a number and a scale factor, truncated toward zero and kept inside int.
 int TruncatedProduct(double factor, int value) {
     const double product = factor * static_cast<double>(value);
     if (!(product < static_cast<double>(INT_MAX))) return product != product ? 0 : INT_MAX;
     if (!(product > static_cast<double>(INT_MIN))) return INT_MIN;
     return static_cast<int>(product);
-}
-
-GbString Decimal(int value) {
-    GbString text;
-    text.SetNumber(value);
-    return text;
 }
 
 // GBK text as wide text, without the traditional-character display (labels the engine sets).
@@ -149,7 +125,7 @@ int ScaleNumberAt(GbString& text, int at, double factor) {
     int end = at;
     while (text.GetAt(end) >= '0' && text.GetAt(end) <= '9') ++end;
     if (end == at) return at;
-    const GbString scaled = Decimal(TruncatedProduct(factor, ToInt(text.Slice(at, end - at))));
+    const GbString scaled = DecimalText(TruncatedProduct(factor, ToInt(text.Slice(at, end - at))));
     text.Delete(at, end - at);
     text.Insert(at, scaled);
     return at + scaled.Length();
@@ -618,9 +594,9 @@ HResult Cqlx::linkmap(std::u16string_view TuNo) {
         page += ".jpg name=";
         page += name;
         page += " width=";
-        page += Decimal(TruncatedProduct(state_.pictureScale, width));
+        page += DecimalText(TruncatedProduct(state_.pictureScale, width));
         page += " height=";
-        page += Decimal(TruncatedProduct(state_.pictureScale, height));
+        page += DecimalText(TruncatedProduct(state_.pictureScale, height));
         page += " border=0></td>";
         at = end + 1;
     }

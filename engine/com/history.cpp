@@ -3,31 +3,11 @@
 #include "engine/pages/page_body.h"
 #include "engine/state/render_state.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary (cmpStr) indexes the scroll rule looks for in a position.
-constexpr int kWordThisChapter = 1;
-constexpr int kWordThisPsalm = 2;
-constexpr int kWordPsalmUnit = 3;
-constexpr int kWordChapterUnit = 4;
-constexpr int kWordBookUnit = 64;
-
-bool Contains(const GbString& text, std::string_view word) {
-    return !word.empty() && text.Find(word) >= 0;
-}
-
-// Whether word occurs in text at a position other than 0.
-bool ContainsAfterStart(const GbString& text, std::string_view word) {
-    if (word.empty()) return false;
-    int at = text.Find(word);
-    // The search walks characters from its start, so it continues behind the match at 0
-    // rather than at byte 1, which may be the second byte of a character.
-    if (at == 0) at = text.Find(word, static_cast<int>(word.size()));
-    return at > 0;
-}
 
 }  // namespace
 

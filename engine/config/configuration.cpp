@@ -78,7 +78,7 @@ int TruncateToInt(double x) {
 GbString ClipToCharacters(const GbString& text, int limit) {
     int end = 0;
     while (end < text.Length()) {
-        const int width = text.GetAt(end) >= 0x80 ? 2 : 1;
+        const int width = static_cast<int>(GbkCharSize(text.view(), static_cast<std::size_t>(end)));
         if (end + width > limit) {
             break;
         }

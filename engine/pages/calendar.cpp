@@ -5,40 +5,11 @@
 #include "engine/pages/study_pages.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary items (cmpStr) of the calendar and the wheel popup.
-constexpr int kWordChapter = 4;          // chapter unit after a chapter number
-constexpr int kWordYear = 6;             // label of the year links
-constexpr int kWordMonth = 7;            // label of the month links
-constexpr int kWordTwoWeeks = 8;         // label of the two-week links
-constexpr int kWordTodayLink = 9;        // opening of the calendar date's link, up to "title="
-constexpr int kWordWeekdays = 10;        // weekday characters, 2 bytes each from Sunday
-constexpr int kWordAfterNextDays = 11;   // between the next-day links and the two-week link
-constexpr int kWordWeek = 13;            // wheel popup: after the week number
-constexpr int kWordRead = 14;            // wheel popup: after the weekday
-constexpr int kWordRemaining = 15;       // wheel popup: after the percentage read
-constexpr int kWordRestDay = 23;         // title of a day without reading
-constexpr int kWordAfterToday = 37;      // after the calendar date's link
-constexpr int kWordDevotional = 38;      // label of the devotional link
-constexpr int kWordWeekday = 50;         // between the calendar date and its weekday
-constexpr int kWordDeuteronomy = 51;
-constexpr int kWordJoshua = 52;
-constexpr int kWordProverbs = 53;
-constexpr int kWordIsaiah = 54;
-constexpr int kWordExtraDeuteronomy = 55;
-constexpr int kWordExtraProverbs = 56;
-constexpr int kWordGenesis = 57;
-constexpr int kWordCompanionList = 58;   // the companion readings, one "BBCCC;" a day
-constexpr int kWordCompanionBook = 59;   // label of the companion reading, rewritten per build
-constexpr int kWordStudyNotes = 66;      // label of the study-note link
-constexpr int kWordPlanTagEnd = 67;      // " class=plan>": end of every plan link's opening tag
-constexpr int kWordOutlineLink = 68;     // rest of the outline link after its entry key
-constexpr int kWordTraditionalShown = 77;  // language link while traditional characters show
-constexpr int kWordSimplifiedShown = 78;   // language link while simplified characters show
 
 // Truncating remainder of the plan formulas (the sign follows the dividend, as C++'s %).
 long long Rem(long long a, long long b) { return a % b; }
@@ -46,12 +17,6 @@ long long Rem(long long a, long long b) { return a % b; }
 GbString Padded(long long value, std::string_view zeroTemplate) {
     GbString text;
     text.SetPadded(static_cast<int>(value), zeroTemplate);
-    return text;
-}
-
-GbString Number(long long value) {
-    GbString text;
-    text.SetNumber(static_cast<int>(value));
     return text;
 }
 
@@ -238,8 +203,8 @@ void PlanLink(const RenderState& state, GbString& out, int book, int chapter, in
     out += Padded(static_cast<long long>(book) * 1000 + chapter, "00000");
     out += state.cmpStr[kWordPlanTagEnd];
     out += state.cmpStr[labelIndex];
-    out += Number(chapter);
-    out += state.cmpStr[kWordChapter];
+    out += DecimalText(chapter);
+    out += state.cmpStr[kWordChapterUnit];
     out += "</a> ";
 }
 
@@ -285,7 +250,7 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
     page += " ";
     page += DayLink(state, Shifted(date, 0, 0, -14), words[kWordTwoWeeks]);
     page += " ";
-    for (int n = 6; n >= 1; --n) page += DayLink(state, Shifted(date, 0, 0, -n), Number(n));
+    for (int n = 6; n >= 1; --n) page += DayLink(state, Shifted(date, 0, 0, -n), DecimalText(n));
     page += words[kWordTodayLink];
     page += date.text;
     page += " href=>";
@@ -294,14 +259,14 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
     page += words[kWordWeekdays].Slice(date.weekday * 2, 2);
     page += "</a>";
     page += words[kWordAfterToday];
-    for (int n = 1; n <= 6; ++n) page += DayLink(state, Shifted(date, 0, 0, n), Number(n));
+    for (int n = 1; n <= 6; ++n) page += DayLink(state, Shifted(date, 0, 0, n), DecimalText(n));
     page += words[kWordAfterNextDays];
     page += DayLink(state, Shifted(date, 0, 0, 14), words[kWordTwoWeeks]);
     page += " ";
     page += DayLink(state, Shifted(date, 0, 1, 0), words[kWordMonth]);
     page += " ";
     page += DayLink(state, Shifted(date, 1, 0, 0), words[kWordYear]);
-    page += words[state.useGbk != 0 ? kWordTraditionalShown : kWordSimplifiedShown];
+    page += words[state.useGbk != 0 ? kWordShowSimplified : kWordShowTraditional];
 
     if (host.planMode != 0) AppendDailyReadings(state, page);
 

@@ -13,11 +13,12 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "textlib/chapter_keys.h"
+#include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
 
-constexpr unsigned char kLeadByteMin = 0x80;
 constexpr int kSlotWidth = 5;      // one abbreviation of "CNAME="
 constexpr int kAbbreviationBytes = 4;
 constexpr int kKeyDigits = 5;
@@ -30,12 +31,6 @@ constexpr std::string_view kIdeographicSpace = "　";
 constexpr std::string_view kKeyErrorCaption = "经节出错了";
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-GbString Number(int value) {
-    GbString text;
-    text.SetNumber(value);
-    return text;
-}
 
 // The chapter number of the digits among the first five characters of key (a non-digit ends
 // it), without any validation.
@@ -75,7 +70,7 @@ void RewriteMarks(GbString& text, char mark, Convert convert) {
     GbString out;
     int run = 0;  // start of the text not yet copied
     for (int i = 0; i < length;) {
-        if (static_cast<unsigned char>(bytes[i]) >= kLeadByteMin) {
+        if (IsGbkLeadByte(static_cast<unsigned char>(bytes[i]))) {
             i += 2;
         } else if (bytes[i] == mark) {
             out += text.Slice(run, i - run);
@@ -199,15 +194,7 @@ public:
         if (stem.IsEmpty()) {
             return false;
         }
-        int cut = stem.Length();
-        while (cut > 0 && stem.GetAt(cut - 1) != '\\' && stem.GetAt(cut - 1) != '/') {
-            --cut;
-        }
-        // A "\" that is the trail byte of a GBK character separates nothing: look the name up
-        // one by one then.
-        if (cut >= 2 && stem.GetAt(cut - 2) >= kLeadByteMin) {
-            return true;
-        }
+        const int cut = LastPathSeparator(stem.view()) + 1;
         const std::string directory(stem.Slice(0, cut));
         GbString file(stem.Slice(cut));
         file += ".inx";
@@ -273,7 +260,7 @@ void InsertParallelVersions(RenderState& state, GbString& text, std::string_view
         label += state.cmpStr[kWordParallelNameClose];
 
         for (int n = 2; !verses.IsEmpty(); ++n) {
-            const GbString mark = "<s>" + Number(n) + "</s>";
+            const GbString mark = "<s>" + DecimalText(n) + "</s>";
             const int markAt = text.Find(mark, std::max(current, 0));
             int at = markAt;
             if (!noLinks && current >= 0) {
@@ -346,7 +333,7 @@ void ConvertVerseMarks(GbString& text, bool withAnchors) {
         for (int d = i + 1; d < end; ++d) {
             verse = verse * 10 + (source.GetAt(d) - '0');
         }
-        const GbString number = Number(verse);
+        const GbString number = DecimalText(verse);
         out += "<s>";
         out += number;
         out += "</s>";
@@ -372,7 +359,7 @@ void FootnoteIds(RenderState& state, GbString& text, std::string_view key) {
         prefix.Assign(state.bookNameText.Slice((book - 1) * kSlotWidth, kAbbreviationBytes));
         prefix.Replace("。", "");
     }
-    prefix += Number(chapter);
+    prefix += DecimalText(chapter);
     prefix += ":";
     if (prefix.Length() >= kMaxPrefixBytes) {
         ShowMessage(state, key, kKeyErrorCaption);
@@ -382,7 +369,7 @@ void FootnoteIds(RenderState& state, GbString& text, std::string_view key) {
     int markFrom = 0;
     int noteFrom = 0;
     for (int k = 1;; ++k) {
-        const GbString digits = Number(k);
+        const GbString digits = DecimalText(k);
         const int mark = text.Find("<sup>" + digits + "</sup>", markFrom);
         if (mark < 0) {
             break;

@@ -36,21 +36,6 @@ namespace quillax {
 // The module of the chapter pages.
 constexpr std::string_view kChapterModule = "Tessaly";
 
-// The vocabulary (cmpStr) indexes of the chapter pages.
-constexpr int kWordPassageMissing = 5;      // a chapter or passage the installation lacks
-constexpr int kWordPreviousBook = 25;
-constexpr int kWordPreviousChapter = 26;
-constexpr int kWordPreviousPsalm = 27;
-constexpr int kWordNextPsalm = 28;
-constexpr int kWordNextChapter = 29;
-constexpr int kWordNextBook = 30;
-constexpr int kWordParallelOpen = 73;      // "<div class='pv' title=>": the name goes before ">"
-constexpr int kWordParallelClose = 74;     // "</div>"
-constexpr int kWordParallelNameOpen = 75;  // before the module name shown in front of the verse
-constexpr int kWordParallelNameClose = 76; // after it
-constexpr int kWordShowSimplified = 77;    // language link while traditional characters show
-constexpr int kWordShowTraditional = 78;   // language link while simplified characters show
-
 // The chapter page of key (a chapter key, or a 7-character special key), in page form or, with
 // noLinks, in no-links form. Empty chapter text when the module or the record is missing; the
 // page form of a valid chapter then shows the missing-passage notice cmpStr[5] between its

@@ -6,11 +6,11 @@
 #include "textlib/chapter_keys.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
 
-constexpr unsigned char kLeadByteMin = 0x80;
 constexpr int kProverbs = 20;
 constexpr int kPsalms = 19;
 
@@ -37,7 +37,7 @@ int LastSingleByteCharacter(const GbString& text, unsigned char c, bool* lastIsI
     bool last = false;
     for (int i = 0; i < text.Length();) {
         const unsigned char b = text.GetAt(i);
-        if (b >= kLeadByteMin) {
+        if (IsGbkLeadByte(b)) {
             i += 2;
             last = false;
         } else {
@@ -176,16 +176,16 @@ GbString PassageText(RenderState& state, std::string_view keyText, std::string_v
         reference.Replace(words[word], "");
     }
     reference.Replace(words[kWordThisChapter], ":");
-    reference.Replace(words[kWordThisChapterAlt], ":");
+    reference.Replace(words[kWordThisPsalm], ":");
     const int colon = reference.Find(":");
     if (colon >= 0) {
         reference.Delete(0, colon + 1);
     }
-    reference.Replace(words[kWordChapterUnitAlt], words[kWordChapter]);
+    reference.Replace(words[kWordPsalmUnit], words[kWordChapterUnit]);
 
     const GbString chapter = MarkedChapter(state, key);
     const int chapterNumber = IsChapterKey(key, false);
-    const GbString& chapterWord = words[kWordChapter];
+    const GbString& chapterWord = words[kWordChapterUnit];
 
     GbString result;
     if (chapter.IsEmpty()) {

@@ -8,14 +8,6 @@
 
 namespace quillax {
 
-// The vocabulary (cmpStr) indexes of the passage texts (and kWordPassageMissing of
-// chapter_page.h, the answer when nothing could be cut out).
-constexpr int kWordVerse = 31;           // removed from the link text ("节")
-constexpr int kWordOrdinal = 32;         // removed from the link text ("第")
-constexpr int kWordHeadingEnd = 33;      // a Psalms heading ending with it gets a line break
-constexpr int kWordVerseFirstHalf = 60;  // removed from the link text ("上")
-constexpr int kWordVerseSecondHalf = 61; // removed from the link text ("下")
-
 // The passage of a link: key is the link's target (its last path segment is the chapter key),
 // referenceText the link's text ("创3:16-18,20"). The result starts with the heading
 // "【<tt>" + referenceText + "</tt>】" and the verses follow with verse marks without anchors.

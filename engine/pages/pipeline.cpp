@@ -15,21 +15,11 @@
 #include "textlib/date.h"
 #include "textlib/registry_text.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary (cmpStr) indexes used by the drivers.
-constexpr int kWordThisChapter = 1;   // positions naming the chapter by word, not by number
-constexpr int kWordThisPassage = 2;
-constexpr int kWordPsalmUnit = 3;     // unit word after a Psalm's number
-constexpr int kWordChapterUnit = 4;   // unit word after any other chapter number
-constexpr int kWordTipTitle = 9;      // its last 4 bytes mark the wheel popup's title
-constexpr int kWordNothingFound = 23; // a popup text ending with it is not shown
-constexpr int kWordFirstNav = 25;     // 25-30: the navigation words of the chapter bars
-constexpr int kWordLastNav = 30;
-constexpr int kWordChapterPrefix = 49;  // caption: before the chapter number
 
 // Byte length of the "nothing found" word that FinishPopup looks for at the end of a popup.
 constexpr int kNothingFoundLength = 6;
@@ -38,27 +28,16 @@ constexpr int kChapterBackground = 5;
 // The empty space below a page, so that its last verse can be scrolled to the top.
 constexpr int kSpacerMargin = 120;
 
-// Whether text contains word; an empty word is never contained.
-bool Contains(const GbString& text, std::string_view word) {
-    return !word.empty() && text.Find(word) >= 0;
-}
-
 // The navigation words of the chapter bars, one after the other.
 GbString NavigationWords(const RenderState& state) {
     GbString words;
-    for (int i = kWordFirstNav; i <= kWordLastNav; ++i) words.Append(state.cmpStr[i]);
+    for (int i = kWordPreviousBook; i <= kWordNextBook; ++i) words.Append(state.cmpStr[i]);
     return words;
 }
 
 std::u16string Wide(std::string_view text) {
     GbString copy(text);
     return ToWide(copy, ConversionOptions{});
-}
-
-GbString Decimal(int value) {
-    GbString text;
-    text.SetNumber(value);
-    return text;
 }
 
 // The page window when it has a document, else null.
@@ -115,11 +94,11 @@ void BuildAndShowPage(RenderState& state, GbString key, int noLinks, GbString po
 
     // Scroll to the verse of position: "5", "3:5", ":5"; or, when position names the chapter
     // by word, the verse number after that 4-byte word.
-    if (!Contains(position, state.cmpStr[kWordThisPassage]) &&
+    if (!Contains(position, state.cmpStr[kWordThisPsalm]) &&
         !Contains(position, state.cmpStr[kWordThisChapter])) {
         const int colon = position.Find(":");
         const int verse = ToInt(position.Slice(colon + 1));
-        if (verse > 0) ScrollToAnchor(state, Decimal(verse));
+        if (verse > 0) ScrollToAnchor(state, DecimalText(verse));
     } else {
         const int verse = ToInt(position.Slice(4));
         GbString chapter(key.Slice(2, 3));
@@ -127,9 +106,9 @@ void BuildAndShowPage(RenderState& state, GbString key, int noLinks, GbString po
         chapter.Append(":");
         position.Delete(0, 4);
         position.Insert(0, chapter);
-        ScrollToAnchor(state, Decimal(verse));
+        ScrollToAnchor(state, DecimalText(verse));
     }
-    if (position.GetAt(0) == ':') position.Insert(0, Decimal(ToInt(key) % 1000));
+    if (position.GetAt(0) == ':') position.Insert(0, DecimalText(ToInt(key) % 1000));
 
     GbString caption = state.titlePrefix;
     if (IsChapterKey(key, false) != 0) {
@@ -216,7 +195,7 @@ void LinkPopup(RenderState& state) {
         // A link without a target shows its title when the title is the wheel popup's tip.
         host.output.Empty();
         GbString tip;
-        tip.Right(state.cmpStr[kWordTipTitle], 4);
+        tip.Right(state.cmpStr[kWordTodayLink], 4);
         host.titleNotTip = element.title.Find(tip) < 0;
         if (!host.titleNotTip) host.output = element.title;
     }
@@ -336,7 +315,7 @@ void ShowHoverPopup(RenderState& state) {
 
 void FinishPopup(RenderState& state, GbString text) {
     if (text.IsEmpty()) return;
-    const int nothing = text.ReverseFind(state.cmpStr[kWordNothingFound]);
+    const int nothing = text.ReverseFind(state.cmpStr[kWordRestDay]);
     if (nothing >= 0 && nothing + kNothingFoundLength == text.Length()) return;
 
     text.Replace("<big>", "<br><big>");

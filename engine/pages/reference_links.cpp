@@ -5,6 +5,7 @@
 #include "engine/pages/passage_text.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -20,8 +21,6 @@ constexpr int kKeyLength = 5;
 constexpr int kColonReach = 3;
 // A reference without ":" has a chapter number of at most this many digits.
 constexpr int kMaxChapterDigits = 3;
-
-constexpr unsigned char kLeadByteMin = 0x80;
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -117,8 +116,8 @@ int LinkGroupReference(RenderState& state, GbString& group, int start, int numbe
             ++end;
         }
         const std::string_view unit = group.Slice(end, 2);
-        const GbString& unitAlt = state.cmpStr[kWordChapterUnitAlt];
-        const GbString& unitWord = state.cmpStr[kWordChapter];
+        const GbString& unitAlt = state.cmpStr[kWordPsalmUnit];
+        const GbString& unitWord = state.cmpStr[kWordChapterUnit];
         const bool isUnit = unit.size() == 2 && ((!unitAlt.IsEmpty() && unit == unitAlt.view()) ||
                                                  (!unitWord.IsEmpty() && unit == unitWord.view()));
         if (end - number > kMaxChapterDigits || !isUnit) {
@@ -143,7 +142,7 @@ void LinkGroup(RenderState& state, GbString& group) {
     int pos = 0;
     while (pos < group.Length()) {
         const unsigned char c = group.GetAt(pos);
-        if (c >= kLeadByteMin && StartsAbbreviationSlot(state.bookNameText, group.Slice(pos, 2))) {
+        if (IsGbkLeadByte(c) && StartsAbbreviationSlot(state.bookNameText, group.Slice(pos, 2))) {
             const std::string_view four = group.Slice(pos, 4);
             const int nameLength =
                 four.size() == 4 && StartsAbbreviationSlot(state.bookNameText, four) ? 4 : 2;
@@ -154,7 +153,7 @@ void LinkGroup(RenderState& state, GbString& group) {
         } else if (c == ';' && IsDigit(group.GetAt(pos + 1))) {
             pos = LinkGroupReference(state, group, pos + 1, pos + 1);
         } else {
-            pos += c >= kLeadByteMin ? 2 : 1;
+            pos += IsGbkLeadByte(c) ? 2 : 1;
         }
     }
 }
@@ -230,7 +229,7 @@ GbString ReadModuleEntry(RenderState& state, std::string_view module, std::strin
                                      state.systemModules, state.substitute != 0,
                                      state.cmpStr,        &linker,
                                      &state.chapter.moduleFiles};
-    return ReadModuleEntry(reader, module, key, linkReferences);
+    return ReadModuleEntryWith(reader, module, key, linkReferences);
 }
 
 }  // namespace quillax

@@ -48,9 +48,9 @@ private:
     RenderState& state_;
 };
 
-// ReadModuleEntry over the engine's state: its installation directory, system modules,
-// substitution setting and vocabulary, the module file cache of state.chapter, and the engine's
-// reference passes. Empty when the module, one of its files or the key is missing.
+// ReadModuleEntryWith (textlib/module_reader.h) over the engine's state: its installation
+// directory, system modules, substitution setting and vocabulary, the module file cache of
+// state.chapter, and the engine's reference passes. Empty when the module, one of its files or the key is missing.
 GbString ReadModuleEntry(RenderState& state, std::string_view module, std::string_view key,
                          bool linkReferences);
 

@@ -9,19 +9,11 @@
 #include "textlib/chapter_keys.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary items (cmpStr) of the study pages.
-constexpr int kWordNoTextFixNote = 0;    // a text-fix note that does not exist
-constexpr int kWordPressForNotes = 22;   // text-fix notes are switched off
-constexpr int kWordNoDevotional = 24;    // no reading that day (none kept, or past the last)
-constexpr int kWordVerseListEmpty = 35;  // "[]": a verse list still to be given
-constexpr int kWordOutlineHeader = 39;   // before the first line of an outline page
-constexpr int kWordTitleOpen = 47;       // opens an outline title; stands before a heading's reference
-constexpr int kWordTitleClose = 48;      // closes it, and a heading's reference
 
 // A key of a plan day: three digits, 001 to the plan's last day.
 bool IsPlanDayKey(std::string_view key) {

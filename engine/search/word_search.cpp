@@ -9,19 +9,11 @@
 #include "textlib/conversions.h"
 #include "textlib/gb_list.h"
 #include "textlib/text_helpers.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 
 namespace {
-
-// Vocabulary items (cmpStr) of the result page.
-constexpr int kWordSummaryStart = 40;      // before the number of verses found
-constexpr int kWordBeforeWord = 41;        // before the search word
-constexpr int kWordBeforeExcluded = 42;    // before the number of excluded verses
-constexpr int kWordBeforeExclusions = 43;  // before the exclusion words
-constexpr int kWordBeforeListed = 44;      // before the number of verses listed
-constexpr int kWordSummaryEnd = 45;        // end of the summary, with the "msec" placeholder
-constexpr int kWordNoSearchWord = 46;      // the page of an empty search word
 
 // The placeholder of the search time in the summary's closing word.
 constexpr std::string_view kTimePlaceholder = "msec";
@@ -35,14 +27,6 @@ public:
     }
 };
 
-GbString Number(long long value) {
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    GbString text;
-    text.SetNumber(static_cast<int>(value));
-    return text;
-}
-
 // The link label of a chapter key: the book's 4-byte abbreviation from CNAME without its
 // filler "。", the chapter and ":" ("创1:", "约壹1:").
 GbString ChapterLabel(const RenderState& state, const GbString& key) {
@@ -50,7 +34,7 @@ GbString ChapterLabel(const RenderState& state, const GbString& key) {
     GbString label;
     if (book >= 1) label.Assign(state.bookNameText.Slice((book - 1) * 5, 4));
     label.Replace("。", "");
-    label += Number(ToInt(key) % 1000);
+    label += DecimalText(ToInt(key) % 1000);
     label += ":";
     return label;
 }
@@ -120,7 +104,7 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
     // character: GBK-aware searches (one ASCII byte, one Chinese character) must not start in
     // the middle of a character.
     const bool characterSearch =
-        word.Length() == 1 || (word.Length() == 2 && word.GetAt(0) >= 0x80);
+        word.Length() == 1 || (word.Length() == 2 && IsGbkLeadByte(word.GetAt(0)));
     const int wordStep = characterSearch ? word.Length() : 1;
 
     GbString hitsText;
@@ -158,7 +142,7 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
                 } else {
                     hitsText += linkOpen;
                     hitsText += label;
-                    hitsText += Number(ToInt(line.Slice(f + 1, 3)));
+                    hitsText += DecimalText(ToInt(line.Slice(f + 1, 3)));
                     hitsText += "</a>|";
                     if (extend) {
                         verseText.Replace(word, highlighted);
@@ -175,15 +159,15 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
 
     const GbList& words = state.cmpStr;
     GbString result(words[kWordSummaryStart]);
-    result += Number(hits);
+    result += DecimalText(hits);
     result += words[kWordBeforeWord];
     result += word;
     result += words[kWordBeforeExcluded];
-    result += Number(excluded);
+    result += DecimalText(excluded);
     result += words[kWordBeforeExclusions];
     result += exclusions;
     result += words[kWordBeforeListed];
-    result += Number(hits - excluded);
+    result += DecimalText(hits - excluded);
     summaryEnd = result.Length();
     result += words[kWordSummaryEnd];
     result += "<br>";
@@ -234,7 +218,7 @@ bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_vi
     const int at = result.Find(kTimePlaceholder, placeholderFrom);
     if (at >= 0) {
         result.Delete(at, static_cast<int>(kTimePlaceholder.size()));
-        result.Insert(at, Number(now - start));
+        result.Insert(at, DecimalText(now - start));
     }
     host.lastSearchTick = now;
     result.Replace("<s>　", "<s>");

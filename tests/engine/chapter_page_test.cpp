@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "module_fixture.h"
+#include "textlib/vocabulary.h"
 
 namespace quillax {
 namespace {
@@ -94,6 +95,10 @@ TEST_F(ChapterPageTest, VerseMarks) {
     GbString text("$1甲$23乙$150丙$1234丁$x戊$");
     ConvertVerseMarks(text, false);
     EXPECT_EQ(text, "<s>1</s>甲<s>23</s>乙<s>150</s>丙<s>123</s>4丁$x戊$");
+    // A "$" after 0x80 or 0xFF (no lead bytes) is a mark; after a lead byte it is a trail byte.
+    GbString singles("\x80$1\xFF$2\xFE$3");
+    ConvertVerseMarks(singles, false);
+    EXPECT_EQ(singles, "\x80<s>1</s>\xFF<s>2</s>\xFE$3");
 
     GbString anchored("$7a<hr><br>b<br>　　<br>c\r\n<br>d<td valign=top><br>e");
     ConvertVerseMarks(anchored, true);

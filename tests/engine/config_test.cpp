@@ -109,6 +109,11 @@ TEST_F(ConfigTest, TitlePrefixKeepsAtMost63BytesOfTheCaption) {
     EXPECT_EQ(Load("USEGBK=0\r\n").titlePrefix, ascii + " - ");
     desktop_->caption = GbString(std::string(70, 'b'));
     EXPECT_EQ(Load("USEGBK=0\r\n").titlePrefix, std::string(63, 'b') + " - ");
+    // 0x80 and 0xFF are no lead bytes: each is one character that fits as the 63rd byte.
+    for (const char* single : {"\x80", "\xFF"}) {
+        desktop_->caption = GbString(ascii + single + "b");
+        EXPECT_EQ(Load("USEGBK=0\r\n").titlePrefix, ascii + single + " - ");
+    }
 }
 
 TEST_F(ConfigTest, DelayRules) {

@@ -31,6 +31,7 @@
 #include "setup/module_index.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/product_identity.h"
+#include "textlib/vocabulary.h"
 #include "tools/synth/bible_shape.h"
 #include "tools/synth/installation.h"
 
@@ -40,9 +41,6 @@ namespace {
 using testing::TempDir;
 
 constexpr int kLayouts[] = {0, 1, 2, 9999};
-constexpr int kWordParallelOpen = 73;
-constexpr int kWordParallelClose = 74;
-constexpr int kWordMissing = 5;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -169,7 +167,7 @@ private:
         }
 
         const std::map<int, std::size_t> marks = VerseMarks(page);
-        const std::string& missing = state_.cmpStr[kWordMissing].str();
+        const std::string& missing = state_.cmpStr[kWordPassageMissing].str();
         if (marks.empty()) {
             // Nothing of the chapter: the notice, between the bars of the page form.
             if (!noLinks && page.find(missing) == std::string::npos) return "no verses and no notice";

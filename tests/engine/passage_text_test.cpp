@@ -27,6 +27,8 @@ protected:
             {"01004", "$1甲'e小标题'f$2乙亇$3丙" + longNote + "\r\n"},
             {"19003", "'5诗题'6'8（大卫的诗）'9$1耶和华啊，我的敌人何其加增。'2\r\n　$2有许多人议论我。'4\r\n"},
             {"0100000", "序言　\r\n"},
+            {"03001", "$1丙{" + std::string(160, 'x') + "\xFF}$2丁{" + std::string(160, 'y') +
+                          "\x80}$3戊{" + std::string(160, 'z') + "\xFE}\r\n"},
         }));
     }
     std::string Passage(const char* key, const char* reference) {
@@ -101,6 +103,11 @@ TEST_F(PassageTextTest, HeadingsAndTails) {
     EXPECT_EQ(Passage("01004", "创4:2"), "【<tt>创4:2</tt>】<s>2</s>乙亇");
     // A note in braces at the end is cut off.
     EXPECT_EQ(Passage("01004", "创4:3"), "【<tt>创4:3</tt>】<s>3</s>丙");
+    // After 0xFF or 0x80 (no lead bytes) a "}" is a brace; after 0xFE it is a trail byte.
+    EXPECT_EQ(Passage("03001", "利1:1"), "【<tt>利1:1</tt>】<s>1</s>丙");
+    EXPECT_EQ(Passage("03001", "利1:2"), "【<tt>利1:2</tt>】<s>2</s>丁");
+    EXPECT_EQ(Passage("03001", "利1:3"),
+              "【<tt>利1:3</tt>】<s>3</s>戊{" + std::string(160, 'z') + "\xFE}");
 }
 
 TEST_F(PassageTextTest, NothingToCutOut) {

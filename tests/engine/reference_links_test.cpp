@@ -46,6 +46,11 @@ TEST_F(ReferenceLinksTest, ReferencesInParentheses) {
     EXPECT_EQ(Linked("(创1：1；2：3)"), "(<a href=01001>创1:1</a>;<a href=01002>2:3</a>)");
     // A continuation takes the book of the reference before it, also in a later group.
     EXPECT_EQ(Linked("(约3:16) (;4:2)"), "(<a href=43003>约3:16</a>) (;<a href=43004>4:2</a>)");
+    // A ";" after 0x80 or 0xFF (no lead bytes) starts a continuation; after a lead byte it is
+    // part of the character.
+    EXPECT_EQ(Linked("(约3:16\xFF;4:2)"), "(<a href=43003>约3:16</a>\xFF;<a href=43004>4:2</a>)");
+    EXPECT_EQ(Linked("(约3:16\x80;4:2)"), "(<a href=43003>约3:16</a>\x80;<a href=43004>4:2</a>)");
+    EXPECT_EQ(Linked("(约3:16\xFE;4:2)"), "(<a href=43003>约3:16</a>\xFE;4:2)");
 }
 
 TEST_F(ReferenceLinksTest, WhatStaysText) {

@@ -170,7 +170,7 @@ TEST_F(ImportTest, ImportsAModuleListsItAndIndexesIt) {
     const GbString systemModules("corpa");
     const GbList vocabulary;
     const ModuleReaderContext reader{installDir, systemDir, systemModules, false, vocabulary, nullptr, nullptr};
-    const GbString exodus = ReadModuleEntry(reader, "usr\\kjv", "02001", false);
+    const GbString exodus = ReadModuleEntryWith(reader, "usr\\kjv", "02001", false);
     EXPECT_NE(exodus.Find("Now these", 0), -1) << exodus.str();
     EXPECT_EQ(exodus.Find("beginning", 0), -1) << exodus.str();
 

@@ -72,11 +72,11 @@ TEST_F(ErrataTest, PagesAfterACorrectionShowTheCorrectedRecords) {
     const GbList vocabulary;
     const ModuleReaderContext engine{installDir, systemTextDir, systemModules, false, vocabulary,
                                      nullptr, nullptr};
-    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01001", false), "In the very first beginning God\r\ncreated");
-    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01002", false), "The heavens and the earth were done");
-    EXPECT_EQ(ReadModuleEntry(engine, "tessaly", "01003", false), "Third");
-    EXPECT_EQ(ReadModuleEntry(engine, "emendo", "01001", false), "01001=note one, longer now");
-    EXPECT_EQ(ReadModuleEntry(engine, "emendo", "01002", false), "01002=note two");
+    EXPECT_EQ(ReadModuleEntryWith(engine, "tessaly", "01001", false), "In the very first beginning God\r\ncreated");
+    EXPECT_EQ(ReadModuleEntryWith(engine, "tessaly", "01002", false), "The heavens and the earth were done");
+    EXPECT_EQ(ReadModuleEntryWith(engine, "tessaly", "01003", false), "Third");
+    EXPECT_EQ(ReadModuleEntryWith(engine, "emendo", "01001", false), "01001=note one, longer now");
+    EXPECT_EQ(ReadModuleEntryWith(engine, "emendo", "01002", false), "01002=note two");
 
     // The indexes on disk were rebuilt, as the installation builds them.
     for (const char* module : {"sys\\Tessaly", "sys\\emendo"}) {

@@ -48,7 +48,7 @@ protected:
         const GbString systemModules("corpa");
         const GbList vocabulary;
         const ModuleReaderContext reader{installDir, systemDir, systemModules, false, vocabulary, nullptr, nullptr};
-        return ReadModuleEntry(reader, module, key, false);
+        return ReadModuleEntryWith(reader, module, key, false);
     }
 
     CurrentDirectoryGuard guard_;
@@ -160,6 +160,12 @@ TEST_F(PublishedImportTest, TheVerseListIsChosenByAnyOtherName) {
     EXPECT_EQ(BibleFormatOf(install_.Config()), BibleFormat::UsfmFolder);
     EXPECT_EQ(PublishedModuleName("d:\\bibles\\WEB\\"), "usr\\web");
     EXPECT_EQ(PublishedModuleName("/data/kjv.osis.xml"), "usr\\kjv");
+    // A "\" after 0x80 or 0xFF is a separator (those bytes lead no character); after a lead
+    // byte it is part of the character (禱 is 0xB6 0x5C).
+    EXPECT_EQ(PublishedModuleName("d:\\b\x80\\web\\"), "usr\\web");
+    EXPECT_EQ(PublishedModuleName("d:\\b\xFF\\web\\"), "usr\\web");
+    EXPECT_EQ(PublishedModuleName("d:\\b\\web\xFF\\"), "usr\\web\xFF");
+    EXPECT_EQ(PublishedModuleName("d:\\b\\禱"), "usr\\禱");
 }
 
 TEST(VerseCollector, NormalizesBlanksConvertsToGbkAndCountsWhatGbkLacks) {

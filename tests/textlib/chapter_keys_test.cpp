@@ -137,7 +137,14 @@ TEST_F(ChapterKeysTest, ChapterKeyFromOddReferences) {
     // Without any previous reference the book is 0.
     EXPECT_EQ(Key("3:16"), "00003");
     EXPECT_EQ(Key(""), "00000");
+    // 0x80 and 0xFF lead no book name: the reference belongs to the last book (none yet).
+    EXPECT_EQ(Key("\x80"), "00000");
+    EXPECT_EQ(Key("\xFF"), "00000");
     EXPECT_EQ(Key("\xB4"), "01000");  // a lone lead byte
+    // A book name is 4 bytes only when its third byte leads a character too.
+    EXPECT_EQ(Key("诗\xFF"), "19000");
+    EXPECT_EQ(Key("诗\x80"), "19000");
+    EXPECT_EQ(Key("诗\xB4"), "01000");
     // A huge chapter number keeps the last five digits of the key and does not overflow.
     EXPECT_EQ(Key("创99999999999999:1"), MakeChapterKey(1000LL + 2147483647LL));
     EXPECT_EQ(lastBook, 1);

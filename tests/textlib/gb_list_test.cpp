@@ -41,6 +41,9 @@ TEST(GbListTest, SeparatorsAreFoundAsFindFindsThem) {
     // Overlapping multi-byte separators: the last occurrence before the end cuts first.
     list.Split("a,,,b", ",,");
     EXPECT_EQ(Items(list), "[a,][b]");
+    // A separator after 0x80 or 0xFF (no lead bytes) cuts; after 0xFE it is a trail byte.
+    list.Split("a\x80|b\xFF|c\xFE|d", "|");
+    EXPECT_EQ(Items(list), "[a\x80][b\xFF][c\xFE|d]");
 }
 
 TEST(GbListTest, AtMost2049SeparatorsCutFromTheEnd) {

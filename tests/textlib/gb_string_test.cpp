@@ -188,7 +188,28 @@ TEST(GbStringTest, NumbersAndPadding) {
 TEST(GbStringTest, CharactersAndCase) {
     EXPECT_EQ(GbString("中a文").CharCount(), 3);
     EXPECT_EQ(GbString("\x81" "ab").CharCount(), 2);
-    EXPECT_EQ(GbString("\x80" "ab").CharCount(), 3);  // 0x80 is not above 0x80
+    // 0x80 and 0xFF are no lead bytes: each is a character of its own.
+    EXPECT_EQ(GbString("\x80" "ab").CharCount(), 3);
+    EXPECT_EQ(GbString("\xFF" "ab").CharCount(), 3);
+    EXPECT_EQ(GbString("\xFE" "ab").CharCount(), 2);
+    for (const char* single : {"\x80", "\xFF"}) {
+        const std::string text = std::string(single) + "Aa";
+        // The byte after it is a character: found, and folded.
+        EXPECT_EQ(GbString(text).Find("A"), 1);
+        EXPECT_EQ(GbString(text).Find("a"), 2);
+        GbString folded(text);
+        folded.MakeLower();
+        EXPECT_EQ(folded, std::string(single) + "aa");
+        folded.MakeUpper();
+        EXPECT_EQ(folded, std::string(single) + "AA");
+        // Two bytes that start with it are no character: they match at any byte.
+        EXPECT_EQ(GbString("\x81" + std::string(single) + "A").Find(std::string(single) + "A"), 1);
+    }
+    // After a lead byte the next byte is part of the character, not found, not folded.
+    EXPECT_EQ(GbString("\xFE" "Aa").Find("A"), -1);
+    GbString kept("\xFE" "Aa");
+    kept.MakeLower();
+    EXPECT_EQ(kept, "\xFE" "Aa");
     EXPECT_EQ(GbString("a\xD6").CharCount(), 2);
     EXPECT_EQ(GbString().CharCount(), 0);
 
@@ -236,6 +257,45 @@ TEST(GbStringTest, BufferAccess) {
     s.SetLength(-3);
     EXPECT_TRUE(s.IsEmpty());
     EXPECT_EQ(*s.c_str(), '\0');
+}
+
+// GBK's own rule for the character walks and the path helpers: 0x81-0xFE lead a two-byte
+// character, 0x80 and 0xFF stand alone, and a "\" that is a trail byte is no separator.
+TEST(GbkPathTest, PathsSplitAtTheLastSeparatorThatIsNoTrailByte) {
+    EXPECT_FALSE(IsGbkLeadByte(0x80));
+    EXPECT_TRUE(IsGbkLeadByte(0x81));
+    EXPECT_TRUE(IsGbkLeadByte(0xFE));
+    EXPECT_FALSE(IsGbkLeadByte(0xFF));
+    EXPECT_EQ(GbkCharSize("中a", 0), 2u);
+    EXPECT_EQ(GbkCharSize("中a", 2), 1u);
+    EXPECT_EQ(GbkCharSize("a\xD6", 1), 1u);  // a lead byte at the end stands alone
+
+    EXPECT_EQ(DirectoryPart("C:\\书\\a.txt"), "C:\\书");
+    EXPECT_EQ(DirectoryWithSeparator("C:\\书\\a.txt"), "C:\\书\\");
+    EXPECT_EQ(NamePart("C:\\书\\a.txt"), "a.txt");
+    EXPECT_EQ(NamePart("d/e.lnk"), "e.lnk");
+    EXPECT_EQ(DirectoryPart("bare"), "");
+    EXPECT_EQ(DirectoryWithSeparator("bare"), "");
+    EXPECT_EQ(NamePart("bare"), "bare");
+    EXPECT_EQ(LastPathSeparator("\\"), 0);
+
+    // 禱 is 0xB6 0x5C: its trail byte is no separator, in the middle or at the end.
+    EXPECT_EQ(LastPathSeparator("C:\\禱"), 2);
+    EXPECT_EQ(NamePart("C:\\禱\\x"), "x");
+    EXPECT_EQ(DirectoryPart("C:\\禱\\x"), "C:\\禱");
+    EXPECT_FALSE(EndsWithPathSeparator("C:\\禱"));
+    EXPECT_TRUE(EndsWithPathSeparator("C:\\禱\\"));
+    EXPECT_TRUE(EndsWithPathSeparator("C:/"));
+    EXPECT_FALSE(EndsWithPathSeparator(""));
+
+    // 0x80 and 0xFF before a backslash: the path splits at that backslash.
+    for (const std::string single : {"\x80", "\xFF"}) {
+        const std::string path = "C:\\a" + single + "\\b.txt";
+        EXPECT_EQ(LastPathSeparator(path), 5) << int(static_cast<unsigned char>(single[0]));
+        EXPECT_EQ(NamePart(path), "b.txt");
+        EXPECT_EQ(DirectoryPart(path), "C:\\a" + single);
+        EXPECT_TRUE(EndsWithPathSeparator("a" + single + "\\"));
+    }
 }
 
 }  // namespace

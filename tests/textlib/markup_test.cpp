@@ -88,6 +88,9 @@ TEST(RenderMarkup, GbkTrailBytesAreNotMarks) {
     // characters whose second byte equals a mark.
     EXPECT_EQ(Rendered("%ab\x81^cd^"), "<u>ab\x81^cd</u>");
     EXPECT_EQ(Rendered("\x81@b#"), "\x81@b#");
+    // 0x80 and 0xFF lead no character: the mark after them is one.
+    EXPECT_EQ(Rendered("\x80@b#"), "\x80<b>b</b>");
+    EXPECT_EQ(Rendered("\xFF@b#"), "\xFF<b>b</b>");
     EXPECT_EQ(Rendered("x\x81_y_"), "x\x81_y<br>");
     EXPECT_EQ(Rendered("\\a\x81|b|"), "<i>a\x81|b</i>");
     EXPECT_EQ(Rendered("\x81\\a|"), "\x81\\a|");

@@ -218,7 +218,7 @@ protected:
     }
     std::string Read(std::string_view module, std::string_view key, bool link = false,
                      bool useCache = true) {
-        return ReadModuleEntry(Context(useCache), module, key, link).str();
+        return ReadModuleEntryWith(Context(useCache), module, key, link).str();
     }
     void Write(const std::string& relative, std::string_view bytes) {
         ASSERT_TRUE(platform::WriteWholeFile(dir / relative, bytes)) << relative;
@@ -326,6 +326,13 @@ TEST_F(ModuleReaderTest, RecordEnds) {
     Write("g.txt", "\x81_\r\n_\r\n");
     Write("g.inx", TextEntry("gg", 0) + ClosingEntry(7));
     EXPECT_EQ(Read("g", "gg"), "\x81_");
+    // After 0x80 or 0xFF (no lead bytes) it is a trailing "_" of its own and goes.
+    Write("h.txt", "\xFF_\r\n_\r\n");
+    Write("h.inx", TextEntry("hh", 0) + ClosingEntry(7));
+    EXPECT_EQ(Read("h", "hh"), "\xFF");
+    Write("i.txt", "\x80_\r\n_\r\n");
+    Write("i.inx", TextEntry("ii", 0) + ClosingEntry(7));
+    EXPECT_EQ(Read("i", "ii"), "\x80");
 
     // A record ending in "=" without a line break before it keeps its text.
     Write("q.txt", "a=b=");
@@ -389,7 +396,7 @@ TEST_F(ModuleReaderTest, ReferencePasses) {
     // Without a linker the passes are skipped.
     ModuleReaderContext noLinker = Context();
     noLinker.linker = nullptr;
-    EXPECT_EQ(ReadModuleEntry(noLinker, "amberly", "001", true), "<b>a</b> (约3:16)");
+    EXPECT_EQ(ReadModuleEntryWith(noLinker, "amberly", "001", true), "<b>a</b> (约3:16)");
 }
 
 TEST_F(ModuleReaderTest, BadInput) {

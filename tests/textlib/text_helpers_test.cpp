@@ -85,5 +85,24 @@ TEST(TextHelpersTest, SingleDisplayLineDrawsNoControlCharacters) {
     EXPECT_EQ(SingleDisplayLine("C:\\prod\\notes.txt更新完毕"), "C:\\prod\\notes.txt更新完毕");
 }
 
+TEST(TextHelpers, DecimalTextAndWordSearches) {
+    EXPECT_EQ(DecimalText(0), "0");
+    EXPECT_EQ(DecimalText(-42), "-42");
+    EXPECT_EQ(DecimalText(2147483647LL), "2147483647");
+    EXPECT_EQ(DecimalText(5000000000LL), "2147483647");
+    EXPECT_EQ(DecimalText(-5000000000LL), "-2147483648");
+
+    const GbString text("本章3:16");
+    EXPECT_TRUE(Contains(text, "本章"));
+    EXPECT_TRUE(Contains(text, ":"));
+    EXPECT_FALSE(Contains(text, ""));
+    EXPECT_FALSE(Contains(text, "本篇"));
+    // At the start only is not after the start; a second occurrence is.
+    EXPECT_FALSE(ContainsAfterStart(text, "本章"));
+    EXPECT_TRUE(ContainsAfterStart(GbString("本章本章"), "本章"));
+    EXPECT_TRUE(ContainsAfterStart(text, "3"));
+    EXPECT_FALSE(ContainsAfterStart(text, ""));
+}
+
 }  // namespace
 }  // namespace quillax

@@ -239,7 +239,7 @@ void ExpectEveryRecordReadsBack(const Installation& installation) {
         for (const Record& record : module.records) {
             GbString expected(module.RecordText(record));
             RenderMarkup(expected);
-            const GbString actual = ReadModuleEntry(context, name, record.key, false);
+            const GbString actual = ReadModuleEntryWith(context, name, record.key, false);
             if (actual != expected && ++mismatches <= 3) {
                 ADD_FAILURE() << module.name << " record " << record.key << ": "
                               << actual.Length() << " bytes read, " << expected.Length()

@@ -37,6 +37,9 @@ TEST(MergeCorrectionList, ItemsMissingFromTheLocalListAreAppended) {
     // character 乥 (0x81 0x62) would hide a missing item.
     EXPECT_EQ(Merged("乥", "b"), "乥,b");
     EXPECT_EQ(Merged("頭髮,乾地", "頭髮,細麵,乾地"), "頭髮,乾地,細麵");
+    // 0x80 and 0xFF are characters of their own: the byte after them is searched.
+    EXPECT_EQ(Merged("\x80" "b", "b"), "(unchanged)");
+    EXPECT_EQ(Merged("\xFF" "b", "b"), "(unchanged)");
 }
 
 class MergeBibleIniTest : public ::testing::Test {

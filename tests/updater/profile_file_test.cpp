@@ -54,6 +54,22 @@ TEST(ProfileText, SectionsKeysAndValuesFollowTheProfileRules) {
     EXPECT_FALSE(profile.Value("", "stray"));
 }
 
+TEST(ProfileText, NamesMatchWithoutCaseButGbkCharactersWhole) {
+    const ProfileText profile(
+        "[\xD6\xD0" "A]\r\nK\xB1\x5CX=chinese\r\n"
+        "[\x80" "A]\r\nkey=after 0x80\r\n"
+        "[\xFF" "A]\r\nkey=after 0xFF\r\n");
+    // The byte after a lead byte is part of the character and never folded.
+    EXPECT_EQ(profile.Value("\xD6\xD0" "A", "k\xB1\x5Cx").value_or("?"), "chinese");
+    EXPECT_FALSE(profile.Value("\xD6\xF0" "A", "k\xB1\x5Cx"));
+    EXPECT_FALSE(profile.Value("\xD6\xD0" "A", "k\xB1\x7Cx"));
+    // 0x80 and 0xFF are characters of their own: the letter after them is folded.
+    EXPECT_EQ(profile.Value("\x80" "a", "KEY").value_or("?"), "after 0x80");
+    EXPECT_EQ(profile.Value("\xFF" "a", "KEY").value_or("?"), "after 0xFF");
+    EXPECT_TRUE(EqualsIgnoringCase("\xFF" "a", "\xFF" "A"));
+    EXPECT_FALSE(EqualsIgnoringCase("\xB1" "a", "\xB1" "A"));
+}
+
 TEST(ProfileText, AnErrorPageHasNoSections) {
     const ProfileText page("<html><body><h1>404 Not Found</h1>\n[not a section\n</body></html>");
     EXPECT_TRUE(page.SectionNames().empty());

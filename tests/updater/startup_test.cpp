@@ -81,9 +81,9 @@ TEST(CommandLine, RelaunchOnlyFromTheInstallationsUpdateDirectory) {
     EXPECT_FALSE(RunsFromUpdateDirectory("C:\\Tessaly\\updater\\", "C:\\Tessaly\\"));
     EXPECT_FALSE(RunsFromUpdateDirectory("D:\\Tessaly\\update\\", "C:\\Tessaly\\"));
 
-    EXPECT_EQ(DirectoryOfPath("C:\\Tessaly\\update\\cvupdate.exe"), "C:\\Tessaly\\update\\");
-    EXPECT_EQ(DirectoryOfPath("/opt/t/cvupdate"), "/opt/t/");
-    EXPECT_EQ(DirectoryOfPath("cvupdate"), "");
+    EXPECT_EQ(DirectoryWithSeparator("C:\\Tessaly\\update\\cvupdate.exe"), "C:\\Tessaly\\update\\");
+    EXPECT_EQ(DirectoryWithSeparator("/opt/t/cvupdate"), "/opt/t/");
+    EXPECT_EQ(DirectoryWithSeparator("cvupdate"), "");
 }
 
 }  // namespace

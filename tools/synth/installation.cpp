@@ -183,7 +183,7 @@ public:
             const int foundSlot = table.Find(single ? slot : written);
             const bool ok = found >= 0 && found / 5 + 1 == book && foundSlot >= 0 &&
                             foundSlot / 5 + 1 == book &&
-                            static_cast<unsigned char>(written[0]) >= 0x81;
+                            IsGbkLeadByte(static_cast<unsigned char>(written[0]));
             abbreviations_.push_back(written);
             if (ok && chapters_.back() > 0) referable_.push_back(book);
         }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "textlib/gb_string.h"
+
 namespace quillax::synth {
 namespace {
 
@@ -137,7 +139,7 @@ bool StartsWith(const char* text, const char* prefix) {
 int CharCount(const std::string& text, std::size_t from) {
     int count = 0;
     for (std::size_t i = from; i < text.size(); ++count) {
-        i += static_cast<unsigned char>(text[i]) >= 0x81 ? 2 : 1;
+        i += GbkCharSize(text, i);
     }
     return count;
 }

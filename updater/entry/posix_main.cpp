@@ -90,7 +90,7 @@ int Run(int argc, char** argv) {
 
     const StartupSettings settings = ReadStartupSettings(commandLine, platform::CurrentDirectory());
     const std::string executable = platform::ProgramPath();
-    const GbString ownDir = DirectoryOfPath(executable);
+    const GbString ownDir = DirectoryWithSeparator(executable);
     if (!settings.installDir.IsEmpty() &&
         RunsFromUpdateDirectory(ownDir.view(), settings.installDir.view())) {
         std::uint32_t errorCode = 0;

@@ -84,7 +84,7 @@ int Run(HINSTANCE instance, const char* commandLine) {
     const StartupSettings settings =
         ReadStartupSettings(commandLine != nullptr ? commandLine : "", platform::CurrentDirectory());
     const std::string executable = platform::ProgramPath();
-    const GbString ownDir = DirectoryOfPath(executable);
+    const GbString ownDir = DirectoryWithSeparator(executable);
     if (!settings.installDir.IsEmpty() &&
         RunsFromUpdateDirectory(ownDir.view(), settings.installDir.view())) {
         // The copy runs without words; this program waits a moment and ends.

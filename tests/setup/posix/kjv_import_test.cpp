@@ -87,12 +87,12 @@ TEST(KjvImport, ImportsTheWholeBibleAndReadsItBack) {
     const GbString systemModules("corpa");
     const GbList vocabulary;
     const ModuleReaderContext reader{installDir, systemDir, systemModules, false, vocabulary, nullptr, nullptr};
-    const GbString genesis = ReadModuleEntry(reader, "usr\\kjv", "01001", false);
+    const GbString genesis = ReadModuleEntryWith(reader, "usr\\kjv", "01001", false);
     EXPECT_NE(genesis.Find("In the beginning God created the heaven and the earth.", 0), -1) << genesis.str();
     EXPECT_EQ(genesis.Find("Thus the heavens", 0), -1) << "chapter 2 is a record of its own";
-    const GbString psalm = ReadModuleEntry(reader, "usr\\kjv", "19119", false);
+    const GbString psalm = ReadModuleEntryWith(reader, "usr\\kjv", "19119", false);
     EXPECT_NE(psalm.Find("I have gone astray like a lost sheep", 0), -1);
-    const GbString revelation = ReadModuleEntry(reader, "usr\\kjv", "66022", false);
+    const GbString revelation = ReadModuleEntryWith(reader, "usr\\kjv", "66022", false);
     EXPECT_NE(revelation.Find("The grace of our Lord Jesus Christ be with you all. Amen.", 0), -1);
 
     // The same verses with their references in front ("Gen 1:1 In the beginning") import to the
