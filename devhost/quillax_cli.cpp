@@ -23,7 +23,7 @@
 
 #include "engine/com/control.h"
 #include "devhost/call_script.h"
-#include "engine/com/interaction_script.h"
+#include "devhost/host_session.h"
 #include "engine/config/configuration.h"
 #include "textlib/product_identity.h"
 #include "engine/host/fake_host.h"
@@ -52,7 +52,6 @@ constexpr std::string_view kUsage =
     "       quillax-cli page INSTALL_DIR KEY [POSITION] [--layout N]\n"
     "       quillax-cli popup INSTALL_DIR [on=KEY] HREF | ATTRIBUTE=VALUE...\n"
     "       quillax-cli pages INSTALL_DIR\n"
-    "       quillax-cli interact INSTALL_DIR [SCRIPT]   (script lines: hover ID, wait MS, click ID, key K ...)\n"
     "       quillax-cli calls INSTALL_DIR [SCRIPT|-]    (JSON lines: {\"call\":\"openchahtm\",\"args\":[\"01001\"]} ...)\n"
     "       quillax-cli play FILE.mid [--loop] [--seconds N] [--wav OUT.wav] [--soundfont FILE.sf2]\n"
     "       quillax-cli --help\n";
@@ -906,7 +905,6 @@ int Run(int argc, char** argv) {
         return 0;
     }
     if (!args.empty() && args[0] == "play") return RunPlayCommand(argc - 1, argv + 1);
-    if (!args.empty() && args[0] == "interact") return RunInteractCommand(argc - 1, argv + 1, Load);
     if (!args.empty() && args[0] == "calls") return RunCallsCommand(argc - 1, argv + 1, LoadWithIndexes);
     if (!args.empty() && args[0] == "ref") {
         if (args.size() < 3) return usage();
