@@ -86,11 +86,15 @@ std::string Quoted(const std::string& text) {
     return out + "'";
 }
 
-// The configuration directory of an installation (a real path, ending in "/").
-fs::path ConfigDirectory(const fs::path& installDir) {
+// The configuration directory of an installation as a real path: INSTALL_DIR/cfg, or
+// INSTALL_DIR itself, by the rule of ConfigDirectory (devhost/installation.h).
+fs::path ConfigPath(const fs::path& installDir) {
     const fs::path root = fs::absolute(installDir).lexically_normal();
-    if (!fs::exists(root / "cfg" / "bible.ini") && fs::exists(root / "bible.ini")) return root;
-    return root / "cfg";
+    const GbString engineDir = ConfigDirectory(GbString(root.string()));
+    const std::string_view cfg = "\\cfg\\";
+    const std::string_view dir = engineDir.view();
+    const bool below = dir.size() >= cfg.size() && dir.substr(dir.size() - cfg.size()) == cfg;
+    return below ? root / "cfg" : root;
 }
 
 // The default installation: a copy of the sample in the build tree, set up by envoke.
@@ -123,7 +127,7 @@ int Run(int argc, char** argv) {
     }
     const bool sampleCopy = options.installDir.empty();
     if (sampleCopy) options.installDir = QUILLAX_DEVHOST_SAMPLE_COPY;
-    const fs::path configDir = ConfigDirectory(options.installDir);
+    const fs::path configDir = ConfigPath(options.installDir);
     // The engine writes the configuration directory with "\" separators and a trailing "\".
     const std::string engineConfigDir = configDir.string() + "\\";
     // The registry of the run comes first: envoke, preparing the sample copy, writes to it.
