@@ -2,13 +2,16 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "engine/com/control.h"
+#include "engine/com/members.h"
 #include "engine/host/timer_service.h"
 #include "engine/testing/fake_host.h"
 #include "engine/testing/fake_popup_window.h"
@@ -31,67 +34,18 @@ std::string Line(const Json& object) {
 
 std::string Utf8(const std::u16string& wide) { return platform::Utf16ToUtf8(wide); }
 
-// Text of the host's log back in one piece: the log writes a line break inside an argument as
-// "\n" or "\r". GBK trail bytes may be backslashes, so the text is walked character by character.
-std::string UnescapeLogText(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x81 && i + 1 < text.size()) {
-            out += text[i];
-            out += text[++i];
-        } else if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == 'r')) {
-            out += text[++i] == 'n' ? '\n' : '\r';
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// The operations whose arguments are numbers and words, separated by blanks; every other
-// operation has at most one argument, a text that may hold blanks.
-bool HasWordArguments(std::string_view name) {
-    static const char* const kNames[] = {"ScrollTo",     "ScrollBy",        "SetBodyScrollTop",
-                                         "popup.Move",   "popup.ScrollTo",  "popup.Create"};
-    for (const char* n : kNames) {
-        if (name == n) return true;
-    }
-    return false;
-}
-
-bool IsInteger(std::string_view word) {
-    std::size_t i = !word.empty() && word[0] == '-' ? 1 : 0;
-    if (i >= word.size() || word.size() > 10) return false;
-    for (; i < word.size(); ++i) {
-        if (word[i] < '0' || word[i] > '9') return false;
-    }
-    return true;
-}
-
-// A line of the host's log ("name arg arg ...", GBK) as a JSON line.
-std::string OperationLine(const std::string& logLine) {
-    const std::size_t blank = logLine.find(' ');
+// One operation of the host's record as a JSON line: numbers stay numbers, texts become UTF-8.
+std::string OperationLine(const HostOperation& operation) {
     Json op;
-    op["op"] = logLine.substr(0, blank);
-    if (blank != std::string::npos) {
-        const std::string_view rest = std::string_view(logLine).substr(blank + 1);
+    op["op"] = operation.name;
+    if (!operation.args.empty()) {
         Json args = Json::array();
-        if (HasWordArguments(op["op"].get<std::string>())) {
-            std::size_t start = 0;
-            while (start <= rest.size()) {
-                std::size_t end = rest.find(' ', start);
-                if (end == std::string_view::npos) end = rest.size();
-                const std::string_view word = rest.substr(start, end - start);
-                if (IsInteger(word)) {
-                    args.push_back(std::stoll(std::string(word)));
-                } else {
-                    args.push_back(std::string(word));
-                }
-                start = end + 1;
+        for (const HostOperation::Argument& arg : operation.args) {
+            if (const int* number = std::get_if<int>(&arg)) {
+                args.push_back(*number);
+            } else {
+                args.push_back(platform::GbkToUtf8(std::get<std::string>(arg)));
             }
-        } else {
-            args.push_back(platform::GbkToUtf8(UnescapeLogText(rest)));
         }
         op["args"] = std::move(args);
     }
@@ -153,39 +107,60 @@ void OnlyKeys(const Json& object, std::initializer_list<const char*> keys, const
     }
 }
 
-// The arguments of a call, with the defaults of missing ones.
-class Arguments {
+// The arguments of a call, read and checked by the types of the member's parameters before
+// anything is carried out; missing ones read as an empty text, 0 and the page.
+class CallArguments : public MemberArguments {
 public:
-    Arguments(const Json* args, std::string call, std::size_t most)
-        : args_(args), call_(std::move(call)) {
-        if (args_ != nullptr && !args_->is_array()) Fail("\"args\" must be an array");
-        if (Count() > most) {
-            Fail(call_ + " takes " + (most == 0 ? std::string("no") : "at most " + std::to_string(most)) +
-                 " argument" + (most == 1 ? "" : "s") + ", not " + std::to_string(Count()));
+    CallArguments(const Json* args, const std::string& call, const ControlMember& member,
+                  FakeHost& host)
+        : host_(&host) {
+        if (args != nullptr && !args->is_array()) Fail("\"args\" must be an array");
+        const std::size_t count = args == nullptr ? 0 : args->size();
+        // A method that gives a text back takes what the variable held before the call last.
+        const bool before = member.kind == MemberKind::Method && member.value == MemberValue::Text;
+        const std::size_t most = member.arity + (before ? 1 : 0);
+        if (count > most) {
+            Fail(call + " takes " + (most == 0 ? std::string("no") : "at most " + std::to_string(most)) +
+                 " argument" + (most == 1 ? "" : "s") + ", not " + std::to_string(count));
+        }
+        texts_.resize(member.arity);
+        numbers_.resize(member.arity);
+        windows_.assign(member.arity, true);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Json& value = (*args)[i];
+            const std::string what = "argument " + std::to_string(i + 1) + " of " + call;
+            if (i == member.arity) {
+                valueBefore_ = WideText(value, what);
+                continue;
+            }
+            switch (member.parameters[i].type) {
+                case ParameterType::Text: texts_[i] = WideText(value, what); break;
+                case ParameterType::Number: numbers_[i] = SmallInteger(value, what); break;
+                case ParameterType::Window:
+                    if (value.is_null()) {
+                        windows_[i] = false;
+                    } else if (!value.is_string() || value.get<std::string>() != "page") {
+                        Fail(what + " must be \"page\" or null");
+                    }
+                    break;
+            }
         }
     }
-    std::size_t Count() const { return args_ == nullptr ? 0 : args_->size(); }
-    std::u16string Text(std::size_t i) const {
-        return i < Count() ? WideText((*args_)[i], Name(i)) : std::u16string();
+
+    std::u16string Text(std::size_t i) const override { return i < texts_.size() ? texts_[i] : u""; }
+    std::int32_t Number(std::size_t i) const override { return i < numbers_.size() ? numbers_[i] : 0; }
+    HostWindow* Window(std::size_t i) const override {
+        return i >= windows_.size() || windows_[i] ? host_ : nullptr;
     }
-    std::int32_t Number(std::size_t i) const {
-        return i < Count() ? SmallInteger((*args_)[i], Name(i)) : 0;
-    }
-    // A window argument: "page" (the default) or null.
-    bool Window(std::size_t i) const {
-        if (i >= Count()) return true;
-        const Json& value = (*args_)[i];
-        if (value.is_null()) return false;
-        if (value.is_string() && value.get<std::string>() == "page") return true;
-        Fail(Name(i) + " must be \"page\" or null");
-    }
+    // The text a member that gives one back starts from.
+    const std::u16string& ValueBefore() const { return valueBefore_; }
 
 private:
-    std::string Name(std::size_t i) const {
-        return "argument " + std::to_string(i + 1) + " of " + call_;
-    }
-    const Json* args_;
-    std::string call_;
+    FakeHost* host_;
+    std::vector<std::u16string> texts_;
+    std::vector<std::int32_t> numbers_;
+    std::vector<bool> windows_;
+    std::u16string valueBefore_;
 };
 
 // What a line asks for, read whole before anything is carried out.
@@ -343,109 +318,21 @@ struct CallSession::Impl {
 
     // The member of a call and its arguments.
     void ReadCall(const std::string& name, const Json* args, Plan& plan) {
+        const bool hasArguments = args != nullptr && args->is_array() && !args->empty();
+        const ControlMember* member = MemberOfCall(name, hasArguments);
+        if (member == nullptr) Fail("no member \"" + name + "\" (" + MemberNames() + ")");
+        auto arguments = std::make_shared<const CallArguments>(args, name, *member, host);
         Cqlx* c = &control;
-        FakeHost* h = &host;
-        const auto plain = [](HResult result) {
+        plan.invoke = [c, member, arguments] {
+            MemberReply reply;
+            if (member->value == MemberValue::Text) reply.text = arguments->ValueBefore();
+            member->invoke(*c, *arguments, reply);
             Json line;
-            line["result"] = result;
+            line["result"] = reply.result;
+            if (member->value == MemberValue::Text) line["value"] = Utf8(reply.text.value_or(u""));
+            if (member->value == MemberValue::Number) line["value"] = reply.number.value_or(0);
             return line;
         };
-        const auto withValue = [](HResult result, const std::u16string& value) {
-            Json line;
-            line["result"] = result;
-            line["value"] = Utf8(value);
-            return line;
-        };
-        const auto noArguments = [&](HResult (Cqlx::*member)()) {
-            Arguments(args, name, 0);
-            plan.invoke = [c, member, plain] { return plain((c->*member)()); };
-        };
-        if (name == "init") {
-            const Arguments a(args, name, 2);
-            const bool window = a.Window(0);
-            const std::u16string title = a.Text(1);
-            plan.invoke = [c, h, window, title, plain] {
-                return plain(c->init(window ? h : nullptr, title));
-            };
-        } else if (name == "MouseClick") {
-            noArguments(&Cqlx::MouseClick);
-        } else if (name == "MouseOut") {
-            noArguments(&Cqlx::MouseOut);
-        } else if (name == "MouseOver") {
-            noArguments(&Cqlx::MouseOver);
-        } else if (name == "pF10") {
-            noArguments(&Cqlx::pF10);
-        } else if (name == "AddBibleLink") {
-            noArguments(&Cqlx::AddBibleLink);
-        } else if (name == "SearchWord") {
-            const Arguments a(args, name, 4);
-            const std::u16string word = a.Text(0);
-            const std::u16string excluded = a.Text(1);
-            const std::int32_t extend = a.Number(2);
-            const bool window = a.Window(3);
-            plan.invoke = [c, h, word, excluded, extend, window, plain] {
-                return plain(c->SearchWord(word, excluded, extend, window ? h : nullptr));
-            };
-        } else if (name == "getcfg") {
-            const Arguments a(args, name, 2);
-            const std::u16string key = a.Text(0);
-            const std::u16string before = a.Text(1);
-            plan.invoke = [c, key, before, withValue] {
-                std::u16string value = before;
-                const HResult result = c->getcfg(key, &value);
-                return withValue(result, value);
-            };
-        } else if (name == "GetWheel" || name == "linkmap") {
-            const Arguments a(args, name, 1);
-            const std::u16string text = a.Text(0);
-            HResult (Cqlx::*member)(std::u16string_view) =
-                name == "GetWheel" ? &Cqlx::GetWheel : &Cqlx::linkmap;
-            plan.invoke = [c, member, text, plain] { return plain((c->*member)(text)); };
-        } else if (name == "openchahtm") {
-            const Arguments a(args, name, 3);
-            const std::u16string key = a.Text(0);
-            const std::int32_t noLinks = a.Number(1);
-            const std::u16string position = a.Text(2);
-            plan.invoke = [c, key, noLinks, position, plain] {
-                return plain(c->openchahtm(key, noLinks, position));
-            };
-        } else if (name == "Ver" || name == "get_Ver") {
-            Arguments(args, name, 0);
-            plan.invoke = [c, withValue] {
-                std::u16string value;
-                const HResult result = c->get_Ver(&value);
-                return withValue(result, value);
-            };
-        } else if (name == "FixResult" || name == "get_FixResult") {
-            const Arguments a(args, name, 1);
-            const std::u16string text = a.Text(0);
-            plan.invoke = [c, text, withValue] {
-                std::u16string value;
-                const HResult result = c->get_FixResult(text, &value);
-                return withValue(result, value);
-            };
-        } else if (name == "Changed" || name == "get_Changed" || name == "put_Changed") {
-            const bool put = name == "put_Changed" || (name == "Changed" && args != nullptr &&
-                                                       args->is_array() && !args->empty());
-            const Arguments a(args, name, put ? 1 : 0);
-            if (put) {
-                const std::int32_t value = a.Number(0);
-                plan.invoke = [c, value, plain] { return plain(c->put_Changed(value)); };
-            } else {
-                plan.invoke = [c] {
-                    std::int32_t value = 0;
-                    const HResult result = c->get_Changed(&value);
-                    Json line;
-                    line["result"] = result;
-                    line["value"] = value;
-                    return line;
-                };
-            }
-        } else {
-            Fail("no member \"" + name + "\" (init, MouseClick, MouseOut, MouseOver, pF10, "
-                 "SearchWord, getcfg, GetWheel, linkmap, Ver, openchahtm, AddBibleLink, Changed, "
-                 "FixResult)");
-        }
     }
 
     Plan Read(std::string_view text) {
@@ -498,7 +385,7 @@ struct CallSession::Impl {
 
     // Prints the operations the host recorded since the last time.
     void FlushLog(std::string& out) {
-        for (const std::string& operation : host.Log()) out += OperationLine(operation);
+        for (const HostOperation& operation : host.Operations()) out += OperationLine(operation);
         host.ClearLog();
     }
 

@@ -50,7 +50,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/com/interaction_script.h"
+#include "devhost/host_session.h"
 #include "engine/state/render_state.h"
 
 namespace quillax {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "devhost/server/study_days.h"
+#include "engine/com/members.h"
 #include "engine/pages/calendar.h"
 #include "engine/pages/study_pages.h"
 #include "platform/code_page.h"
@@ -449,59 +450,60 @@ Json PageSession::Query(const std::string& what, const Json& args) const {
     return answer;
 }
 
-Json PageSession::Call(const std::string& method, const Json& args) {
-    Cqlx& control = *control_;
-    Json reply;
-    HResult result = kResultOk;
-    std::optional<std::u16string> value;
-    const auto text = [&](const char* name) { return WideOf(Member(args, name)); };
-    if (method == "init") {
-        main_->SetUrl(text("url"));
-        result_->SetUrl(text("resultUrl"));
-        result = control.init(main_.get(), text("title"));
-    } else if (method == "MouseOver") {
-        result = control.MouseOver();
-    } else if (method == "MouseOut") {
-        result = control.MouseOut();
-    } else if (method == "MouseClick") {
-        result = control.MouseClick();
-    } else if (method == "pF10") {
-        result = control.pF10();
-    } else if (method == "openchahtm") {
-        result = control.openchahtm(text("key"), IntOf(Member(args, "noLink")), text("position"));
-    } else if (method == "GetWheel") {
-        result = control.GetWheel(text("wd"));
-    } else if (method == "linkmap") {
-        result = control.linkmap(text("tu"));
-    } else if (method == "SearchWord") {
-        result = control.SearchWord(text("word"), text("noFind"), IntOf(Member(args, "extend")),
-                                    result_.get());
-    } else if (method == "getcfg") {
-        // The engine leaves the result alone unless it gives one: a mark shows which it was.
-        std::u16string out = u"\x01";
-        result = control.getcfg(text("name"), &out);
-        if (out != u"\x01") value = out;
-    } else if (method == "Ver") {
-        std::u16string out;
-        result = control.get_Ver(&out);
-        value = out;
-    } else if (method == "getChanged") {
-        std::int32_t flags = 0;
-        result = control.get_Changed(&flags);
-        reply["value"] = flags;
-    } else if (method == "putChanged") {
-        result = control.put_Changed(IntOf(Member(args, "value")));
-    } else if (method == "AddBibleLink") {
-        result = control.AddBibleLink();
-    } else if (method == "FixResult") {
-        std::u16string out;
-        result = control.get_FixResult(text("text"), &out);
-        value = out;
-    } else {
-        reply["error"] = "unknown method";
+namespace {
+
+// The arguments of a call from the host page: an object with one key per parameter (the
+// parameter's page key). A window parameter is the page itself or its result pane.
+class PageArguments : public MemberArguments {
+public:
+    PageArguments(const ControlMember& member, const Json& args, HostWindow* page, HostWindow* result)
+        : member_(member), args_(args), page_(page), result_(result) {}
+
+    std::u16string Text(std::size_t i) const override { return WideOf(Value(i)); }
+    std::int32_t Number(std::size_t i) const override { return IntOf(Value(i)); }
+    HostWindow* Window(std::size_t i) const override {
+        if (i >= member_.arity) return nullptr;
+        return member_.parameters[i].pageKey == "result" ? result_ : page_;
     }
-    reply["result"] = result;
-    if (value) reply["value"] = Utf8Of(*value);
+
+private:
+    const Json& Value(std::size_t i) const {
+        static const Json none;
+        if (i >= member_.arity) return none;
+        const std::string key(member_.parameters[i].pageKey);
+        return Member(args_, key.c_str());
+    }
+
+    const ControlMember& member_;
+    const Json& args_;
+    HostWindow* page_;
+    HostWindow* result_;
+};
+
+}  // namespace
+
+Json PageSession::Call(const std::string& method, const Json& args) {
+    Json reply;
+    const ControlMember* member = MemberOfCall(method, args.is_object() && !args.empty());
+    if (member == nullptr) {
+        reply["error"] = "unknown method";
+        reply["result"] = kResultOk;
+        return reply;
+    }
+    if (member->name == "init") {
+        // The page tells where its two windows stand before the control binds to it.
+        main_->SetUrl(WideOf(Member(args, "url")));
+        result_->SetUrl(WideOf(Member(args, "resultUrl")));
+    }
+    const PageArguments arguments(*member, args, main_.get(), result_.get());
+    // The engine leaves getcfg's result alone unless it gives one: a mark shows which it was.
+    constexpr char16_t kUnset[] = u"\x01";
+    MemberReply answer;
+    if (member->value == MemberValue::Text) answer.text = kUnset;
+    member->invoke(*control_, arguments, answer);
+    reply["result"] = answer.result;
+    if (answer.number) reply["value"] = *answer.number;
+    if (answer.text && *answer.text != kUnset) reply["value"] = Utf8Of(*answer.text);
     return reply;
 }
 

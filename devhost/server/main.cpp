@@ -4,15 +4,13 @@
 // user-interface thread of the browser control it was made for.
 //
 // The engine finds its installation through the default value of the registry key
-// HKEY_CURRENT_USER\Software\quillax. Unless QUILLAX_REGISTRY names a store, the program uses a private registry file in
-// the temporary directory for the run and removes it at the end.
-#include <chrono>
+// HKEY_CURRENT_USER\Software\quillax. Unless QUILLAX_REGISTRY names a store, the program uses a
+// private registry file for the run and removes it at the end (devhost/installation.h).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +18,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 
+#include "devhost/installation.h"
 #include "devhost/server/browser_host.h"
 #include "devhost/server/song_stream.h"
 #include "devhost/server/study_days.h"
@@ -27,13 +26,8 @@
 #include "engine/config/configuration.h"
 #include "engine/host/engine_loop.h"
 #include "engine/state/render_state.h"
-#include "platform/environment.h"
-#include "platform/files.h"
 #include "platform/program_location.h"
-#include "platform/registry.h"
-#include "setup/module_index.h"
 #include "textlib/conversions.h"
-#include "textlib/product_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -92,11 +86,15 @@ std::string Quoted(const std::string& text) {
     return out + "'";
 }
 
-// The configuration directory of an installation (a real path, ending in "/").
-fs::path ConfigDirectory(const fs::path& installDir) {
+// The configuration directory of an installation as a real path: INSTALL_DIR/cfg, or
+// INSTALL_DIR itself, by the rule of ConfigDirectory (devhost/installation.h).
+fs::path ConfigPath(const fs::path& installDir) {
     const fs::path root = fs::absolute(installDir).lexically_normal();
-    if (!fs::exists(root / "cfg" / "bible.ini") && fs::exists(root / "bible.ini")) return root;
-    return root / "cfg";
+    const GbString engineDir = ConfigDirectory(GbString(root.string()));
+    const std::string_view cfg = "\\cfg\\";
+    const std::string_view dir = engineDir.view();
+    const bool below = dir.size() >= cfg.size() && dir.substr(dir.size() - cfg.size()) == cfg;
+    return below ? root / "cfg" : root;
 }
 
 // The default installation: a copy of the sample in the build tree, set up by envoke.
@@ -121,56 +119,6 @@ bool PrepareSampleCopy(const fs::path& copy) {
     return fs::exists(copy / "cfg" / "bible.ini");
 }
 
-// The registry of the run: the engine's installation value, and the class registration of the
-// engine library built beside this program (for its build label and about text).
-class RunRegistry {
-public:
-    explicit RunRegistry(const std::string& configDir) {
-        using platform::RegistryRoot;
-        if (!platform::GetEnvironmentValue("QUILLAX_REGISTRY")) {
-            std::random_device entropy;
-            privateStore_ = platform::TemporaryDirectory() + "quillax-devhost-" +
-                            std::to_string(entropy()) + ".registry";
-            platform::SetEnvironmentValue("QUILLAX_REGISTRY", privateStore_);
-        }
-        const std::string library = platform::ProgramDirectory() + "/../lib/libquillax.so";
-        if (platform::FileExists(library)) {
-            platform::WriteRegistryString(RegistryRoot::ClassesRoot, kEngineProgIdClassKey, "",
-                                          kEngineClassId);
-            platform::WriteRegistryString(
-                RegistryRoot::ClassesRoot,
-                "CLSID\\" + std::string(kEngineClassId) + "\\InprocServer32", "", library);
-        }
-        written_ = platform::WriteRegistryString(RegistryRoot::CurrentUser, kInstallationKey, "",
-                                                 configDir);
-    }
-    ~RunRegistry() {
-        if (privateStore_.empty()) return;
-        platform::RemoveFile(privateStore_);
-        platform::RemoveFile(privateStore_ + ".lock");
-    }
-    RunRegistry(const RunRegistry&) = delete;
-    RunRegistry& operator=(const RunRegistry&) = delete;
-    bool Written() const { return written_; }
-
-private:
-    std::string privateStore_;
-    bool written_ = false;
-};
-
-// Builds the index of each parallel version that has none yet (the import does it in a real
-// installation).
-void IndexParallelModules(const RenderState& state) {
-    for (int i = 0; i < state.parallelModules.Count(); ++i) {
-        const GbString& name = state.parallelModules[i];
-        const GbString base = state.installDir + name;
-        if (!name.IsEmpty() && platform::FileExists(base + ".txt") &&
-            !platform::FileExists(base + ".inx")) {
-            BuildModuleIndex(state.installDir.view(), name.view(), false, ":=");
-        }
-    }
-}
-
 int Run(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
@@ -179,11 +127,11 @@ int Run(int argc, char** argv) {
     }
     const bool sampleCopy = options.installDir.empty();
     if (sampleCopy) options.installDir = QUILLAX_DEVHOST_SAMPLE_COPY;
-    const fs::path configDir = ConfigDirectory(options.installDir);
+    const fs::path configDir = ConfigPath(options.installDir);
     // The engine writes the configuration directory with "\" separators and a trailing "\".
     const std::string engineConfigDir = configDir.string() + "\\";
     // The registry of the run comes first: envoke, preparing the sample copy, writes to it.
-    RunRegistry registry(engineConfigDir);
+    RunRegistry registry("quillax-devhost", engineConfigDir, RunRegistry::EngineClass::AnyStore);
     if (sampleCopy && !PrepareSampleCopy(options.installDir)) return 1;
     if (!fs::exists(configDir / "bible.ini")) {
         std::fprintf(stderr, "quillax-devhost: no bible.ini in %s\n", configDir.string().c_str());
@@ -199,7 +147,7 @@ int Run(int argc, char** argv) {
     state.desktop = std::make_unique<BrowserDesktop>();
     state.colorChooser = std::make_unique<BrowserColorChooser>();
     LoadConfiguration(state);
-    IndexParallelModules(state);
+    IndexParallelModules(state.installDir, state.parallelModules);
     EngineLoop loop;
     state.events.timers = &loop;
     GbString dirText = state.installDir;

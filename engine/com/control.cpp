@@ -1,7 +1,7 @@
 #include "engine/com/control.h"
 
 #include <chrono>
-#include <climits>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -10,7 +10,9 @@
 #include "engine/config/configuration.h"
 #include "engine/pages/calendar.h"
 #include "engine/pages/page_body.h"
+#include "engine/pages/picture_page.h"
 #include "engine/pages/pipeline.h"
+#include "engine/pages/reading_layout.h"
 #include "engine/pages/study_pages.h"
 #include "engine/search/word_search.h"
 #include "textlib/conversions.h"
@@ -21,8 +23,6 @@ namespace quillax {
 
 namespace {
 
-// The reading layout a toggle switches to from the normal one.
-constexpr int kCompactReadModel = 9999;
 // The right mouse button.
 constexpr int kRightButton = 2;
 // Key codes of pF10.
@@ -32,67 +32,6 @@ constexpr int kKeyBlank = ' ';
 // An element title with this word marks an element whose click is cancelled and on leaving
 // which the popup's song stops when the popup hides.
 constexpr std::string_view kSongMark = "BoSk";
-
-// Rows of a layout table: every occurrence of the first text becomes the second, row by row.
-struct Replacement {
-    std::string_view from;
-    std::string_view to;
-};
-
-// Chapter page to the normal layout.
-constexpr Replacement kChapterToNormal[] = {
-    {"<br>　", ""},
-    {"</strong>　<br>　", "</strong>　"},
-    {"<hr>\r\n　", "<hr>　　"},
-    {"</big>", "</big><br>　　"},
-    {"<td valign=top>　", "<td valign=top>　　"},
-    {"<td valign=top>　(", "<td valign=top>　　("},
-    {"</big><br>　　<br>", "</big><br>"},
-};
-
-// Study page (prose mark) to the one-line-per-verse layout. "Ｘ" keeps the spaces that must stay
-// while all others go.
-constexpr Replacement kProseToLines[] = {
-    {"　神", "Ｘ神"},
-    {">　<", ">Ｘ<"},
-    {"　", ""},
-    {"Ｘ", "　"},
-    {"<a name=", "<br><a name="},
-    {"<br><br>", "<br>"},
-    {"top><br>", "top>"},
-    {"<td valign=top><br>", "<td valign=top>"},
-    {"<a>", ""},
-    {"　　<big>", "<big>"},
-    {"<hr>\r\n<br>", "<hr>"},
-    {"</big><br>　<br>", "</big><br>"},
-    {"　　<big>", "<big>"},
-};
-
-// Study page (prose mark) back to prose.
-constexpr Replacement kLinesToProse[] = {
-    {"<br><a name", "<a name"},
-    {"</strong>　<br>　", "</strong>　"},
-    {"<hr>\r\n", "<hr>　　"},
-    {"</big>", "</big><br>　　"},
-    {"<td valign=top>", "<td valign=top>　　"},
-    {"　　<strong>", "<strong>"},
-    {"td class=td1 valign=top>　　<font", "td class=td1 valign=top><font"},
-    {"　　<big>", "<big>"},
-    {"<br>　　<br>", "<br>"},
-};
-
-template <std::size_t N>
-void ApplyTable(GbString& text, const Replacement (&table)[N]) {
-    for (const Replacement& row : table) text.Replace(row.from, row.to);
-}
-
-// A product of a number and a scale factor, truncated toward zero and kept inside int.
-int TruncatedProduct(double factor, int value) {
-    const double product = factor * static_cast<double>(value);
-    if (!(product < static_cast<double>(INT_MAX))) return product != product ? 0 : INT_MAX;
-    if (!(product > static_cast<double>(INT_MIN))) return INT_MIN;
-    return static_cast<int>(product);
-}
 
 // GBK text as wide text, without the traditional-character display (labels the engine sets).
 std::u16string PlainWide(std::string_view text) {
@@ -116,19 +55,6 @@ bool IsLanguageLink(const RenderState& state, const GbString& href) {
         if (a == 0) break;
     }
     return true;
-}
-
-// Scales the number that starts at `at` (after an optional double quote) by factor; returns the
-// position behind it. Text without digits there stays as it is.
-int ScaleNumberAt(GbString& text, int at, double factor) {
-    if (text.GetAt(at) == '"') ++at;
-    int end = at;
-    while (text.GetAt(end) >= '0' && text.GetAt(end) <= '9') ++end;
-    if (end == at) return at;
-    const GbString scaled = DecimalText(TruncatedProduct(factor, ToInt(text.Slice(at, end - at))));
-    text.Delete(at, end - at);
-    text.Insert(at, scaled);
-    return at + scaled.Length();
 }
 
 // ---- timer procedures ----------------------------------------------------------------------------
@@ -432,13 +358,21 @@ HResult Cqlx::pF10() {
 
     if (key == '+' || key == '-') {
         if (url.Find("cfg/tu") >= 0) {
-            ZoomPicturePage(body, key == '+');
             // The body read back keeps what the page had; a second link bar is never added.
             host.skipLinkControlOnce = true;
-            SetPageBody(state_, body);
+            SetPageBody(state_, ZoomedPicturePage(body, key == '+'));
             CancelEvent(state_);
         } else if (!ContainsAfterStart(body, state_.cmpStr[kWordFixedLayout])) {
-            ToggleReadingLayout(body);
+            const std::optional<GbString> page = ToggledReadingLayout(state_, body);
+            if (!page) {
+                // Neither a chapter page nor a study page that can be reflowed.
+                CancelEvent(state_);
+            } else if (!page->IsEmpty()) {
+                // The body already carries the link bar of the page it was read from.
+                host.skipLinkControlOnce = true;
+                SetPageBody(state_, *page);
+                CancelEvent(state_);
+            }
         }
     }
 
@@ -453,54 +387,6 @@ HResult Cqlx::pF10() {
         state_.extendNote = (state_.extendNote + 1) % 4;
     }
     return kResultOk;
-}
-
-void Cqlx::ZoomPicturePage(GbString& body, bool larger) {
-    // Each image's height is followed by its width in the browser's markup.
-    const double factor = larger ? 1.1 : 0.9;
-    constexpr std::string_view kHeight = "height=";
-    constexpr std::string_view kWidth = "width=";
-    int from = 0;
-    for (;;) {
-        const int height = body.Find(kHeight, from);
-        if (height < 0) break;
-        from = ScaleNumberAt(body, height + static_cast<int>(kHeight.size()), factor);
-        const int width = body.Find(kWidth, from);
-        if (width < 0) continue;
-        from = ScaleNumberAt(body, width + static_cast<int>(kWidth.size()), factor);
-    }
-}
-
-void Cqlx::ToggleReadingLayout(GbString& body) {
-    const GbList& words = state_.cmpStr;
-    const bool prose = Contains(body, words[kWordProseLayout]);
-    if (!prose && !Contains(body, words[kWordPreviousBook]) && !Contains(body, words[kWordNextBook])) {
-        // Neither a chapter page nor a study page that can be reflowed.
-        CancelEvent(state_);
-        return;
-    }
-    if (!prose) {
-        if (state_.readModel != 0) {
-            ApplyTable(body, kChapterToNormal);
-            state_.readModel = 0;
-        } else {
-            state_.readModel = kCompactReadModel;
-            CompactPage(state_, body);
-        }
-    } else if (state_.readModel != 0) {
-        ApplyTable(body, kProseToLines);
-        state_.readModel = 0;
-    } else {
-        state_.readModel = kCompactReadModel;
-        ApplyTable(body, kLinesToProse);
-    }
-    if (body.IsEmpty()) return;
-    body.Replace("　　　　", "　　");
-    body.Replace("<br>\r\n", "\r\n");
-    // The body already carries the link bar of the page it was read from.
-    state_.host.skipLinkControlOnce = true;
-    SetPageBody(state_, body);
-    CancelEvent(state_);
 }
 
 void Cqlx::ToggleAutoScroll() {
@@ -560,48 +446,7 @@ HResult Cqlx::GetWheel(std::u16string_view wd) {
 HResult Cqlx::linkmap(std::u16string_view TuNo) {
     BindPageWindow();
     if (!PageUsable()) return kResultOk;
-    const GbString number = FromWide(TuNo, state_.Conversions());
-    const GbString group(number.Slice(0, 2));
-    const GbString table = PictureTable(state_, group);
-
-    // The character of an entry that changes from one row of pictures to the next: the row
-    // digit of the code, found after the group (maps) or before the "-" (pictures).
-    int row = 0;
-    if (group.Less("11")) {
-        row = table.GetAt(15) != table.GetAt(2) ? 3 : 2;
-    } else {
-        row = table.Find("-") - 1;
-    }
-
-    GbString page("<table border=0 cellpadding=0 cellspacing=0>");
-    const int last = table.ReverseFind(";");
-    int previousRow = -1;
-    for (int at = 0; at < last;) {
-        const int equals = table.Find("=", at);
-        const int comma = equals < 0 ? -1 : table.Find(",", equals + 1);
-        const int end = comma < 0 ? -1 : table.Find(";", comma + 1);
-        if (end < 0 || end > last) break;
-        const int rowChar = table.GetAt(at + row);
-        if (rowChar != previousRow) page += "</tr>\n<tr>";
-        previousRow = rowChar;
-        const std::string_view name = table.Slice(at, equals - at);
-        const int width = ToInt(table.Slice(equals + 1, comma - equals - 1));
-        const int height = ToInt(table.Slice(comma + 1, end - comma - 1));
-        page += "<td><img src=";
-        page += state_.installDir;
-        page += "pic\\tu";
-        page += name;
-        page += ".jpg name=";
-        page += name;
-        page += " width=";
-        page += DecimalText(TruncatedProduct(state_.pictureScale, width));
-        page += " height=";
-        page += DecimalText(TruncatedProduct(state_.pictureScale, height));
-        page += " border=0></td>";
-        at = end + 1;
-    }
-    page.Replace("</tr>", "", 0, 1);
-    page += "</tr></table>";
+    const GbString page = PicturePage(state_, FromWide(TuNo, state_.Conversions()));
     // The chapter shown before is built again when it is opened next.
     state_.host.currentKey.Empty();
     SetPageBody(state_, page);

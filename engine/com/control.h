@@ -132,9 +132,7 @@ private:
     void ToggleLanguage();
     // Steps 11-15 of a click: history, page, scroll, "fix()".
     void NavigateByClick();
-    // pF10's "+" and "-".
-    void ZoomPicturePage(GbString& body, bool larger);
-    void ToggleReadingLayout(GbString& body);
+    // pF10's blank: starts or stops the page's auto-scroll.
     void ToggleAutoScroll();
 
     RenderState& state_;

@@ -1,14 +1,10 @@
 #include "engine/testing/fake_host.h"
 
+#include <utility>
+
 #include "textlib/conversions.h"
 
 namespace quillax {
-
-namespace {
-
-std::string Number(int value) { return std::to_string(value); }
-
-}  // namespace
 
 // ---- FakePopup ---------------------------------------------------------------------------------
 
@@ -30,8 +26,7 @@ void FakePopup::Show() {
 }
 
 void FakePopup::Move(const PopupRect& r, bool repaint) {
-    host_.Record("popup.Move", {Number(r.left), Number(r.top), Number(r.right), Number(r.bottom),
-                                repaint ? "repaint" : "nopaint"});
+    host_.Record("popup.Move", {r.left, r.top, r.right, r.bottom, repaint ? "repaint" : "nopaint"});
     windowRect = r;
 }
 
@@ -60,7 +55,7 @@ int FakePopup::ResetScrollAndMeasure() {
 }
 
 void FakePopup::ScrollTo(int x, int y) {
-    host_.Record("popup.ScrollTo", {Number(x), Number(y)});
+    host_.Record("popup.ScrollTo", {x, y});
     if (hasDocument) scrollTop = y;
 }
 
@@ -75,25 +70,40 @@ std::string FakeHost::Gbk(const std::u16string& text) {
     return FromWide(text, ConversionOptions{}).str();
 }
 
-void FakeHost::Record(const std::string& name, const std::vector<std::string>& args) {
+std::string HostOperation::Line() const {
     std::string line = name;
-    for (const std::string& arg : args) {
+    for (const Argument& arg : args) {
         line += ' ';
+        if (const int* number = std::get_if<int>(&arg)) {
+            line += std::to_string(*number);
+            continue;
+        }
         // Line breaks inside an argument are written as \n and \r so that every operation
         // stays on one line (GBK trail bytes are never CR or LF).
-        for (char c : arg) {
+        for (char c : std::get<std::string>(arg)) {
             if (c == '\n') line += "\\n";
             else if (c == '\r') line += "\\r";
             else line += c;
         }
     }
-    log_.push_back(std::move(line));
+    return line;
+}
+
+void FakeHost::Record(std::string name, std::vector<HostOperation::Argument> args) {
+    operations_.push_back(HostOperation{std::move(name), std::move(args)});
+}
+
+std::vector<std::string> FakeHost::Log() const {
+    std::vector<std::string> lines;
+    lines.reserve(operations_.size());
+    for (const HostOperation& operation : operations_) lines.push_back(operation.Line());
+    return lines;
 }
 
 std::string FakeHost::LogText() const {
     std::string text;
-    for (const std::string& line : log_) {
-        text += line;
+    for (const HostOperation& operation : operations_) {
+        text += operation.Line();
         text += '\n';
     }
     return text;
@@ -194,7 +204,7 @@ int FakeHost::BodyScrollTop() {
 }
 
 bool FakeHost::SetBodyScrollTop(int value) {
-    Record("SetBodyScrollTop", {Number(value)});
+    Record("SetBodyScrollTop", {value});
     if (!HasBody()) return false;
     bodyScrollTop = value;
     return true;
@@ -211,14 +221,14 @@ bool FakeHost::AnchorOffsets(const std::u16string& name, std::vector<OffsetNode>
 }
 
 bool FakeHost::ScrollTo(int x, int y) {
-    Record("ScrollTo", {Number(x), Number(y)});
+    Record("ScrollTo", {x, y});
     scrollX = x;
     scrollY = y;
     return true;
 }
 
 bool FakeHost::ScrollBy(int dx, int dy) {
-    Record("ScrollBy", {Number(dx), Number(dy)});
+    Record("ScrollBy", {dx, dy});
     scrollX += dx;
     scrollY += dy;
     return true;

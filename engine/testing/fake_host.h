@@ -3,13 +3,14 @@
 // It holds what a browser would hold (the current event and its element, the document with its
 // charset, style sheet, background, URL and body, scroll positions, anchors, the main window's
 // caption) in plain public fields that a test sets before a call and reads after it. Every
-// operation the engine performs is recorded, in order, as one readable line of GBK text:
+// operation the engine performs is recorded, in order, as a HostOperation: its name and its
+// arguments, each a number or a GBK text. Log() shows the record as readable lines of GBK text,
 // the operation's name, then its arguments separated by blanks, for example
 //     SetCharset gb2312
 //     SetBodyInnerHtml <p>...</p>
 //     ScrollTo 0 240
 //     popup.Move 10 20 410 30 nopaint
-// Line breaks inside an argument appear as \n and \r, so each operation is one line.
+// Line breaks inside an argument appear as \n and \r there, so each operation is one line.
 // Operations on the popup start with "popup.". The existence checks HasDocument and HasBody
 // are answered from the fields and not recorded; every other read is recorded by name (with its
 // argument, if any) but without its answer.
@@ -21,6 +22,7 @@
 
 #include <map>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "engine/host/host_window.h"
@@ -29,6 +31,18 @@
 namespace quillax {
 
 class FakeHost;
+
+// One operation the engine performed on a FakeHost.
+struct HostOperation {
+    // A number (coordinates, scroll positions) or a GBK text.
+    using Argument = std::variant<int, std::string>;
+
+    std::string name;
+    std::vector<Argument> args;
+
+    // The operation as one line of the log.
+    std::string Line() const;
+};
 
 // The popup window of a FakeHost; it records into its host's log.
 class FakePopup : public PopupSurface {
@@ -133,19 +147,22 @@ public:
     // ---- the popup and the record ----------------------------------------------------------------------
     FakePopup& Popup() { return popup_; }
 
-    const std::vector<std::string>& Log() const { return log_; }
+    // The operations recorded since the last ClearLog, in order.
+    const std::vector<HostOperation>& Operations() const { return operations_; }
+    // The same as lines of text, one per operation.
+    std::vector<std::string> Log() const;
     // The log as one text, one operation per line (each followed by "\n").
     std::string LogText() const;
-    void ClearLog() { log_.clear(); }
+    void ClearLog() { operations_.clear(); }
 
-    // Appends one line to the log: name, then each argument after a blank.
-    void Record(const std::string& name, const std::vector<std::string>& args = {});
+    // Records one operation.
+    void Record(std::string name, std::vector<HostOperation::Argument> args = {});
     // Wide text as GBK for the log (characters GBK lacks become "?").
     static std::string Gbk(const std::u16string& text);
 
 private:
     FakePopup popup_;
-    std::vector<std::string> log_;
+    std::vector<HostOperation> operations_;
 };
 
 }  // namespace quillax

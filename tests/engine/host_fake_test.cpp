@@ -30,6 +30,14 @@ TEST(FakeHost, RecordsEveryOperationOnOneLine) {
         "FirstStyleSheetHref",
     }));
     EXPECT_EQ(href, u"bible.css");
+    // The record itself keeps numbers as numbers and texts whole, line breaks included.
+    const std::vector<HostOperation>& operations = host.Operations();
+    ASSERT_EQ(operations.size(), 5u);
+    EXPECT_EQ(operations[0].args, (std::vector<HostOperation::Argument>{FakeHost::Gbk(u"<p>第一行\r\n第二行</p>")}));
+    EXPECT_EQ(operations[1].name, "ScrollTo");
+    EXPECT_EQ(operations[1].args, (std::vector<HostOperation::Argument>{0, 40}));
+    EXPECT_EQ(operations[3].args, (std::vector<HostOperation::Argument>{1, 2, 3, 4, "nopaint"}));
+    EXPECT_TRUE(operations[4].args.empty());
     const std::string text = host.LogText();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
     EXPECT_EQ(text.substr(text.size() - 21), "\nFirstStyleSheetHref\n");

@@ -296,7 +296,8 @@ TEST_F(PipelineTest, ShowPopupFillsOnceWithScriptsAndGrowsWithinTheScreen) {
     popup.contentHeight = 5;  // fits: no second move
     host.ClearLog();
     ShowPopup(s, false);
-    EXPECT_EQ(std::count_if(host.Log().begin(), host.Log().end(),
+    const Lines log = host.Log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const std::string& l) { return l.rfind("popup.Move", 0) == 0; }), 1);
 }
 

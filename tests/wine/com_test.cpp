@@ -522,6 +522,16 @@ TEST_F(LibraryTest, AnswersTheInterfacesOfAnEmbeddableControl) {
             EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
             EXPECT_EQ(id, expected) << name;
         }
+        // Names are matched as script matches them, without regard to case; others are unknown.
+        for (const auto& [name, expected] : {std::pair<const wchar_t*, DISPID>{L"mouseover", 4},
+                                             {L"FIXRESULT", 21}, {L"NoSuchMember", DISPID_UNKNOWN},
+                                             {L"Changed\u00e9", DISPID_UNKNOWN}}) {
+            DISPID id = 0;
+            LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+            EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
+                      expected == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK) << name;
+            EXPECT_EQ(id, expected) << name;
+        }
         Variant fixed;
         VARIANT text;
         VariantInit(&text);

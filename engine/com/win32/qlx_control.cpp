@@ -4,7 +4,10 @@
 #include <olectl.h>
 
 #include <new>
+#include <optional>
+#include <string>
 
+#include "engine/com/members.h"
 #include "engine/com/win32/dispatch_by_name.h"
 #include "engine/com/win32/module.h"
 #include "engine/com/win32/info_view.h"
@@ -145,6 +148,18 @@ HRESULT STDMETHODCALLTYPE QlxControl::GetTypeInfo(UINT index, LCID, ITypeInfo** 
 HRESULT STDMETHODCALLTYPE QlxControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                                     DISPID* ids) {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    // A member's name alone is looked up in the members' table; names of its parameters
+    // come with it from the type library.
+    if (count == 1 && names != nullptr && names[0] != nullptr && ids != nullptr) {
+        std::string name;
+        for (const OLECHAR* c = names[0]; *c != 0; ++c) {
+            // No member's name holds a character outside ASCII.
+            name += *c < 0x80 ? static_cast<char>(*c) : '\x7F';
+        }
+        const std::optional<std::int32_t> id = DispatchIdOf(name);
+        ids[0] = id ? static_cast<DISPID>(*id) : DISPID_UNKNOWN;
+        return id ? S_OK : DISP_E_UNKNOWNNAME;
+    }
     ITypeInfo* own = IqlxTypeInfo();
     if (own == nullptr) return TYPE_E_CANTLOADLIBRARY;
     return DispGetIDsOfNames(own, names, count, ids);
