@@ -7,6 +7,7 @@
 
 #include "engine/host/fake_host.h"
 #include "engine/pages/page_body.h"
+#include "engine/pages/pipeline.h"
 #include "engine/render_state.h"
 #include "module_fixture.h"
 #include "platform/code_page.h"
