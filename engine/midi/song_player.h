@@ -14,6 +14,9 @@
 // The hooks run on either thread, sometimes under the lock: they must not call the player.
 //
 // No function throws; failures are results (false) and go to the hooks.
+//
+// The file is read by midi_file.h; song_player.cpp holds the life cycle of the stream and the
+// threads, song_converter.cpp the converter.
 #pragma once
 
 #include <condition_variable>
@@ -25,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/midi/midi_file.h"
 #include "platform/midi_stream.h"
 
 namespace quillax {
@@ -95,19 +99,11 @@ public:
     int Division() const;
 
 private:
-    static constexpr std::uint32_t kTrackEnded = 1;
     static constexpr std::uint32_t kStatusDone = 1;
     static constexpr std::uint32_t kStatusStuck = 2;
     static constexpr std::uint32_t kStatusEventPending = 4;
 
-    struct Track {
-        std::uint32_t flags = 0;
-        std::uint32_t length = 0;
-        std::size_t start = 0;   // offset of the track's data in the song (after "MTrk" + length)
-        std::size_t cursor = 0;  // offset of the next byte to read
-        std::uint32_t nextTick = 0;
-        std::uint8_t runningStatus = 0;
-    };
+    using Track = MidiTrack;
 
     struct StreamBuffer {
         platform::MidiStreamHeader header;
@@ -147,8 +143,6 @@ private:
     bool SetUpStream();
     void FreeBuffers();
     bool RewindTracks();
-    bool ReadVariable(Track& track, std::uint32_t& value) const;
-    bool ReadTrackByte(Track& track, std::uint8_t& value) const;
     int FillBuffer(bool reset, StreamBuffer& buffer);
     bool ReadTrackEvent(Track& track);
     int AppendEvent(StreamBuffer& buffer);

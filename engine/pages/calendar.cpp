@@ -1,6 +1,5 @@
 #include "engine/pages/calendar.h"
 
-#include "engine/pages/page_body.h"
 #include "engine/pages/reference_links.h"
 #include "engine/pages/study_pages.h"
 #include "textlib/gb_list.h"
@@ -127,21 +126,20 @@ int CalendarReadingDay(const RenderState& state) {
     return PlanDay(state, static_cast<long long>(date.dayNumber) + (sundayOff ? 1 : 0));
 }
 
-void WheelTable(RenderState& state, const Date& date) {
+GbString WheelTable(RenderState& state, const Date& date) {
     // A Sunday shows the wheel of the Monday after it.
     const long long dayNumber = date.dayNumber + (date.weekday == 0 ? 1 : 0);
     const GbString key = Padded(PlanDay(state, dayNumber), "000");
     GbString record = ReadModuleEntry(state, "tidoran", key, false);
+    GbString out;
     if (record.IsEmpty()) {
         // A day the installation has no wheel for says so instead of an empty table.
-        state.host.output.Empty();
-        SayWhenNoEntry(state, state.host.output);
-        return;
+        SayWhenNoEntry(state, out);
+        return out;
     }
     record.Replace("_", "<br>");
     const GbList f(record, ",");
 
-    GbString& out = state.host.output;
     out.Assign("<table class=tb><tr><td class=td1 width=68% colspan=2>");
     out += f[0];
     out += "(";
@@ -173,6 +171,7 @@ void WheelTable(RenderState& state, const Date& date) {
     out += "<td class=td8 width=32% align=center>";
     out += f[14];
     out += "</td></table>";
+    return out;
 }
 
 GbString DayLink(const RenderState& state, Date date, std::string_view label) {
@@ -227,9 +226,7 @@ void DayModuleLinks(const RenderState& state, GbString& out, int day) {
     out += "</a> ";
 }
 
-void ReadingCalendar(RenderState& state, std::string_view dateText) {
-    if (state.busy) return;
-    state.busy = true;
+GbString CalendarPage(RenderState& state, std::string_view dateText) {
     HostState& host = state.host;
 
     if (!dateText.empty() && dateText.front() == '+') dateText.remove_prefix(1);
@@ -240,7 +237,7 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
         date.SetToday();
     }
     date.Format();
-    host.popupX = PlanDay(state, date.dayNumber);
+    host.planDay = PlanDay(state, date.dayNumber);
 
     const GbList& words = state.cmpStr;
     GbString page("<p align=center>");
@@ -274,13 +271,7 @@ void ReadingCalendar(RenderState& state, std::string_view dateText) {
     // start afresh after the calendar.
     host.inCalendar = 0;
     state.lastBook = 0;
-    host.output = page;
-    // The calendar replaces the page: the chapter shown before is built again when it is
-    // opened next.
-    host.currentKey.Empty();
-    host.skipLinkControlOnce = true;
-    SetPageBody(state, page);
-    state.busy = false;
+    return page;
 }
 
 bool IsCalendarPage(const RenderState& state, const GbString& body) {

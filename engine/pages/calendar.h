@@ -35,9 +35,9 @@ int PlanDay(const RenderState& state, long long dayNumber);
 int CalendarReadingDay(const RenderState& state);
 
 // The reading-wheel popup of a date: the plan day's record of the "tidoran" module (15 fields
-// separated by ",") laid out as a table, into state.host.output; cmpStr[24] when the module
-// has no record for the day. A Sunday counts as the Monday after it.
-void WheelTable(RenderState& state, const Date& date);
+// separated by ",") laid out as a table; cmpStr[24] when the module has no record for the day.
+// A Sunday counts as the Monday after it.
+GbString WheelTable(RenderState& state, const Date& date);
 
 // The link of a calendar day: to its plan day, or a red "rest day" mark when it has none.
 GbString DayLink(const RenderState& state, Date date, std::string_view label);
@@ -48,12 +48,10 @@ void PlanLink(const RenderState& state, GbString& out, int book, int chapter, in
 // the calendar rows are built), its study notes and its devotional.
 void DayModuleLinks(const RenderState& state, GbString& out, int day);
 
-// Builds the reading-calendar page of a date text ("yyyy-mm-dd", optionally after a "+") and
-// writes it into the page window without the LINKCTRL links. A text that is not 10 characters
-// long, or starts with "0", means today. Sets state.host.calendarDate and popupX (the plan
-// day) and forgets the key of the page shown before (state.host.currentKey). Does nothing while
-// the engine is busy.
-void ReadingCalendar(RenderState& state, std::string_view dateText);
+// The reading-calendar page of a date text ("yyyy-mm-dd", optionally after a "+"). A text that
+// is not 10 characters long, or starts with "0", means today. Sets state.host.calendarDate and
+// planDay. ReadingCalendar (pipeline.h) shows it.
+GbString CalendarPage(RenderState& state, std::string_view dateText);
 
 // Whether a page body (GBK, simplified) is a reading calendar: it holds the link of the
 // calendar date, which starts with cmpStr[9].

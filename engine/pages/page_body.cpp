@@ -1,6 +1,5 @@
 #include "engine/pages/page_body.h"
 
-#include "engine/pages/reference_links.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/conversions.h"
 
@@ -100,16 +99,6 @@ int BodyScrollTop(RenderState& state, int value) {
         return 0;
     }
     return window->BodyScrollTop();
-}
-
-void AddReferenceLinks(RenderState& state) {
-    if ((state.host.changedFlags & kChangedLinksAdded) != 0) return;
-    if (BodyWindow(state) == nullptr) return;
-    GbString text = GetPageBody(state);
-    LinkifyReferences(state, text, false);
-    LinkBracketReferences(state, text, "");
-    state.host.changedFlags = kChangedLinksAdded;
-    SetPageBody(state, text);
 }
 
 GbString FixCopiedText(std::string_view copied) {

@@ -35,12 +35,6 @@ GbString GetPageBody(RenderState& state);
 // scrollTop (0 when unavailable).
 int BodyScrollTop(RenderState& state, int value);
 
-// The work of the AddBibleLink method: unless links were already added to this body
-// (changedFlags bit kChangedLinksAdded), reads the body, turns its references into links (the
-// reference pass without expansion, then the bracket pass with no default key) and writes it
-// back. changedFlags then holds both bits.
-void AddReferenceLinks(RenderState& state);
-
 // The work of the FixResult method: HTML copied from a rendered page back into plain text with
 // bracketed references:
 //  1. every " TagName=\"A\"" is removed;

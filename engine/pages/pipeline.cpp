@@ -1,5 +1,6 @@
 #include "engine/pages/pipeline.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ namespace {
 constexpr int kNothingFoundLength = 6;
 // The background colour of chapter pages is this entry of CSSBGCOLOR.
 constexpr int kChapterBackground = 5;
+// A text popup is first placed this high and then grows to its content.
+constexpr int kTextPopupStartHeight = 10;
 // The empty space below a page, so that its last verse can be scrolled to the top.
 constexpr int kSpacerMargin = 120;
 
@@ -58,38 +61,38 @@ void BuildAndShowPage(RenderState& state, GbString key, int noLinks, GbString po
     if (key.IsEmpty() || key.Find(".htm") >= 0) return;
 
     bool render = true;
+    GbString page;
     const int amberly = key.Find("amberly");
     if (amberly >= 0) {
         host.currentKey = key;
         GbString day = key;
         day.Delete(amberly, 8);  // the module name and the separator after it
-        AmberlyEntry(state, day);
+        page = AmberlyEntry(state, day);
     } else if (IsChapterKey(key, true) != 0) {
         if (key == host.currentKey) {
             render = false;  // the page is shown already: only scroll and retitle
         } else {
             host.currentKey = key;
-            host.output = ChapterPage(state, key, noLinks != 0);
-            ConvertVerseMarks(host.output, false);
+            page = ChapterPage(state, key, noLinks != 0);
+            ConvertVerseMarks(page, false);
             SetPageBackground(state, state.cssBgColors[kChapterBackground]);
         }
     } else {
         // The key is remembered like any other page's, so that the chapter shown before is
         // built again when it is opened next.
         host.currentKey = key;
-        host.output.Empty();
-        ModuleLink(state, key, position, host.output);
+        page = ModuleLink(state, key, position);
     }
 
     if (render) {
         if (key == "0000000") {
-            host.output.Append(state.aboutText);
+            page.Append(state.aboutText);
         } else {
-            host.output.Append("<div style='height:");
-            host.output.SetNumber(BodyHeight(state) - kSpacerMargin, true);
-            host.output.Append("'></div>");
+            page.Append("<div style='height:");
+            page.SetNumber(BodyHeight(state) - kSpacerMargin, true);
+            page.Append("'></div>");
         }
-        SetPageBody(state, host.output);
+        SetPageBody(state, page);
     }
 
     // Scroll to the verse of position: "5", "3:5", ":5"; or, when position names the chapter
@@ -131,7 +134,7 @@ void BuildAndShowPage(RenderState& state, GbString key, int noLinks, GbString po
 // The picture popup of a link whose href holds "tu" at tu: the picture code is the href's last
 // 4 characters, its group the 2 characters after "tu"; the picture table gives its size.
 void ShowPicturePopup(RenderState& state, const GbString& href, int tu) {
-    HostState& host = state.host;
+    const EventElement& element = state.host.element;
     const GbString code(href.Slice(href.Length() >= 4 ? href.Length() - 4 : 0));
     const GbString table = PictureTable(state, href.Slice(tu + 2, 2));
     const int d = table.Find(code);
@@ -141,24 +144,26 @@ void ShowPicturePopup(RenderState& state, const GbString& href, int tu) {
     const int width = ToInt(widthText);
     const int height = ToInt(heightText);
 
-    host.output = "<img src=";
-    host.output.Append(state.installDir);
-    host.output.Append("pic\\tu");
-    host.output.Append(code);
-    host.output.Append(".jpg width=");
-    host.output.Append(widthText);
-    host.output.Append("height=");
-    host.output.Append(heightText);
-    host.output.Append(" border=0>");
-    host.popupW = width;
-    host.popupH = height + 9;
+    GbString body("<img src=");
+    body.Append(state.installDir);
+    body.Append("pic\\tu");
+    body.Append(code);
+    body.Append(".jpg width=");
+    body.Append(widthText);
+    body.Append("height=");
+    body.Append(heightText);
+    body.Append(" border=0>");
 
+    // Beside the cursor, on the side of the screen with more room.
+    PopupPlacement place;
+    place.width = width;
+    place.height = height + 9;
     int x = 0;
     int y = 0;
     CursorPosition(state, x, y);
-    host.popupX = x > host.element.screenWidth / 2 ? x - width - 10 : x + 10;
-    host.popupY = y > host.element.screenHeight / 2 ? y - (height + 9) - 10 : y + 10;
-    ShowPopup(state, true);
+    place.x = x > element.screenWidth / 2 ? x - width - 10 : x + 10;
+    place.y = y > element.screenHeight / 2 ? y - place.height - 10 : y + 10;
+    ShowPopup(state, body, place, true);
 }
 
 // The popup of a link (an "A" element that may get one).
@@ -177,68 +182,68 @@ void LinkPopup(RenderState& state) {
     const int slash = target.ReverseFind("/");
     if (slash >= 0) target.Delete(0, slash + 1);
 
+    GbString text;
     if (IsChapterKey(target, true) != 0) {
-        host.output = PassageText(state, target, element.innerText);
+        text = PassageText(state, target, element.innerText);
         host.popupKind = PopupVerse;
-        const int bar = host.output.Find("|");
-        if (bar >= 0) host.output.Delete(0, bar + 1);
+        const int bar = text.Find("|");
+        if (bar >= 0) text.Delete(0, bar + 1);
     } else if (target.Find("amberly") >= 0) {
-        AmberlyEntry(state, element.id);
+        text = AmberlyEntry(state, element.id);
     } else if (target.Find("zendri") >= 0) {
-        host.output = ReadModuleEntry(state, target, element.id, true);
-        FitTableWidths(state, host.output);
+        text = ReadModuleEntry(state, target, element.id, true);
+        FitTableWidths(state, text);
     } else if (!target.IsEmpty()) {
         host.popupKind = PopupModuleEntry;
         GbString entryKey = element.innerText;
-        ModuleLink(state, target, entryKey, host.output);
+        text = ModuleLink(state, target, entryKey);
     } else {
         // A link without a target shows its title when the title is the wheel popup's tip.
-        host.output.Empty();
         GbString tip;
         tip.Right(state.cmpStr[kWordTodayLink], 4);
         host.titleNotTip = element.title.Find(tip) < 0;
-        if (!host.titleNotTip) host.output = element.title;
+        if (!host.titleNotTip) text = element.title;
     }
-    if (!host.output.IsEmpty()) FinishPopup(state, host.output);
+    if (!text.IsEmpty()) FinishPopup(state, text);
 }
 
 // The popup of a marked phrase or a footnote mark.
 void NotePopup(RenderState& state) {
     HostState& host = state.host;
     const EventElement& element = host.element;
-    host.output = element.innerText;
+    GbString text = element.innerText;
     if (element.tagName == "SUP") {
         // The footnote mark's id holds its note: "(" + references + ")".
         host.popupKind = PopupVerse;
-        host.output = element.id;
-        LinkifyReferences(state, host.output, true);
-        host.output.Delete(0, 1);
-        host.output.Replace("</div>;", "</div>");
-        host.output.SetLength(host.output.Length() - 1);
+        text = element.id;
+        LinkifyReferences(state, text, true);
+        text.Delete(0, 1);
+        text.Replace("</div>;", "</div>");
+        text.SetLength(text.Length() - 1);
     } else if (element.tagName == "B") {
         host.popupKind = PopupBoldNote;
-        host.output = TextFixNote(state, "<b>" + host.output + "</b>");
+        text = TextFixNote(state, "<b>" + text + "</b>");
     } else {
         host.popupKind = PopupUnderlineNote;
-        host.output = TextFixNote(state, "<u>" + host.output + "</u>");
+        text = TextFixNote(state, "<u>" + text + "</u>");
     }
-    FinishPopup(state, host.output);
+    FinishPopup(state, text);
 }
 
-// Fills the popup window with state.host.output (already a whole document) and sizes it.
-void FillPopup(RenderState& state, PopupSurface& popup, bool pictureMode) {
+// Fills the popup window with document (a whole document) at place and sizes it.
+void FillPopup(RenderState& state, PopupSurface& popup, GbString document,
+               const PopupPlacement& place, bool pictureMode) {
     HostState& host = state.host;
     popup.state = PopupState::Shown;
     popup.pictureMode = pictureMode;
     PopupRect rect;
-    rect.left = host.popupX;
-    rect.top = host.popupY;
-    rect.right = rect.left + host.popupW;
-    rect.bottom = rect.top + (pictureMode ? host.popupH : 10);
+    rect.left = place.x;
+    rect.top = place.y;
+    rect.right = rect.left + place.width;
+    rect.bottom = rect.top + (pictureMode ? place.height : kTextPopupStartHeight);
 
     popup.SetCharset(state.charset);
-    GbString text = host.output;
-    std::u16string wide = ToWide(text, state.Conversions());
+    std::u16string wide = ToWide(document, state.Conversions());
     if (state.useGbk != 0) {
         // The traditional mapping also turns the font name 幼圆 of the style sheet into 幼圓,
         // which names no font: the first few occurrences are put back.
@@ -259,7 +264,7 @@ void FillPopup(RenderState& state, PopupSurface& popup, bool pictureMode) {
         popup.Move(rect, false);
         const int height = popup.ResetScrollAndMeasure();
         if (height > rect.bottom - rect.top) {
-            if (host.popupH == 3 || host.popupH == 4) {
+            if (place.quadrant == 3 || place.quadrant == 4) {
                 // Below the middle of the screen the popup grows upwards, never above y = 20.
                 const int top = rect.bottom - height - 20;
                 rect.top = top >= 20 ? top : 20;
@@ -324,64 +329,68 @@ void FinishPopup(RenderState& state, GbString text) {
     text.Replace("<hr>", "<br>");
     text.Replace("<br><br>", "<br>");
     text.Replace("-<br>", "-");
-    state.host.output = text;
 
-    PlacePopup(state, text);
+    const PopupPlacement place = PlacePopup(state);
+    if (!state.host.titleNotTip) {
+        // The wheel popup: the title carries the date after its 4-byte tip word.
+        state.host.popupKind = PopupWheel;
+        Date date;
+        date.Parse(text.Slice(4));
+        text = WheelTable(state, date);
+    }
 
-    GbString& output = state.host.output;
-    output.Replace("<br></small>", "</small>");
-    output.Replace("<br>)", ")");
-    ShowPopup(state, false);
+    text.Replace("<br></small>", "</small>");
+    text.Replace("<br>)", ")");
+    ShowPopup(state, text, place, false);
 }
 
-void PlacePopup(RenderState& state, const GbString& text) {
-    HostState& host = state.host;
-    host.lineUnit = LineUnit(state);
+PopupPlacement PlacePopup(RenderState& state) {
+    const HostState& host = state.host;
+    PopupPlacement place;
+    place.lineUnit = LineUnit(state);
     int x = 0;
     int y = 0;
     CursorPosition(state, x, y);
     const int screenWidth = host.element.screenWidth;
-    host.popupX = (screenWidth - state.maxPopupWidth) / 2;
-    host.popupY = y;
+    place.x = (screenWidth - state.maxPopupWidth) / 2;
+    place.y = y;
     const int halfWidth = screenWidth / 2;
     const int halfHeight = host.element.screenHeight / 2;
 
     if (host.titleNotTip) {
-        host.popupW = state.maxPopupWidth;
+        place.width = state.maxPopupWidth;
         if (x < halfWidth && y < halfHeight) {
-            host.popupH = 1;
+            place.quadrant = 1;
         } else if (x > halfWidth && y < halfHeight) {
-            host.popupH = 2;
+            place.quadrant = 2;
         } else if (x < halfWidth && y > halfHeight) {
-            host.popupH = 3;
+            place.quadrant = 3;
         } else {
-            host.popupH = 4;
+            place.quadrant = 4;
         }
-        if (host.popupH <= 2) {
-            host.popupY += host.lineUnit;
+        if (place.quadrant <= 2) {
+            place.y += place.lineUnit;
         } else {
-            host.popupY -= 24;
+            place.y -= 24;
         }
-        return;
+        return place;
     }
 
-    // The wheel popup: the title carries the date after its 4-byte tip word.
-    host.popupKind = PopupWheel;
-    Date date;
-    date.Parse(text.Slice(4));
-    WheelTable(state, date);
-    host.popupW = host.lineUnit * state.songWidth;
-    host.popupX = (screenWidth - host.popupW) / 2;
-    if (host.popupY > halfHeight) {
-        host.popupH = 4;
-        host.popupY -= 24;
+    // The wheel popup.
+    place.width = place.lineUnit * state.songWidth;
+    place.x = (screenWidth - place.width) / 2;
+    if (place.y > halfHeight) {
+        place.quadrant = 4;
+        place.y -= 24;
     } else {
-        host.popupH = 1;
-        host.popupY += host.lineUnit;
+        place.quadrant = 1;
+        place.y += place.lineUnit;
     }
+    return place;
 }
 
-void ShowPopup(RenderState& state, bool pictureMode) {
+void ShowPopup(RenderState& state, const GbString& body, const PopupPlacement& place,
+               bool pictureMode) {
     PopupSurface* popup = state.host.popupWindow;
     if (popup == nullptr) return;
     if (popup->Created()) {
@@ -390,10 +399,54 @@ void ShowPopup(RenderState& state, bool pictureMode) {
         popup->Create(pictureMode);
         popup->firstFill = true;
     }
-    GbString& output = state.host.output;
-    output = state.pageHeader + output + "</body></html>";
-    FillPopup(state, *popup, pictureMode);
+    FillPopup(state, *popup, state.pageHeader + body + "</body></html>", place, pictureMode);
     popup->Show();
+}
+
+void ReadingCalendar(RenderState& state, std::string_view dateText) {
+    if (state.busy) return;
+    state.busy = true;
+    const GbString page = CalendarPage(state, dateText);
+    // The calendar replaces the page: the chapter shown before is built again when it is
+    // opened next.
+    state.host.currentKey.Empty();
+    state.host.skipLinkControlOnce = true;
+    SetPageBody(state, page);
+    state.busy = false;
+}
+
+void DayPage(RenderState& state, std::string_view which) {
+    if (state.busy) return;
+    state.busy = true;
+    const GbString page = StudyDayPage(state, which);
+    state.host.currentKey.SetPadded(state.host.planDay, "000");
+    SetPageBody(state, page);
+    state.busy = false;
+}
+
+bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_view exclusions,
+                 long extend, HostWindow* window, const SearchClock& clock) {
+    const std::optional<GbString> page = SearchResultPage(state, word, exclusions, extend, clock);
+    if (!page) return false;
+    if (window != nullptr) {
+        state.host.pageWindow = window;
+        // The result list replaces a page: the chapter shown before is built again when it is
+        // opened next.
+        state.host.currentKey.Empty();
+        SetPageBody(state, *page);
+    }
+    return true;
+}
+
+void AddReferenceLinks(RenderState& state) {
+    if ((state.host.changedFlags & kChangedLinksAdded) != 0) return;
+    HostWindow* window = DocumentWindow(state);
+    if (window == nullptr || !window->HasBody()) return;
+    GbString text = GetPageBody(state);
+    LinkifyReferences(state, text, false);
+    LinkBracketReferences(state, text, "");
+    state.host.changedFlags = kChangedLinksAdded;
+    SetPageBody(state, text);
 }
 
 int IEFontSize() {

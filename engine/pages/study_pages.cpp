@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/pages/calendar.h"
-#include "engine/pages/page_body.h"
 #include "engine/pages/pipeline.h"
 #include "engine/pages/reference_links.h"
 #include "textlib/chapter_keys.h"
@@ -111,30 +110,24 @@ void LinkOutlineLine(RenderState& state, GbString& line, const HeadingMemory& h,
 
 }  // namespace
 
-void AmberlyEntry(RenderState& state, std::string_view id) {
-    HostState& host = state.host;
+GbString AmberlyEntry(RenderState& state, std::string_view id) {
     GbString key(id);
-    if (key.Greater(kLastDevotionalDay)) {
-        host.output = state.cmpStr[kWordNoDevotional];
-        return;
-    }
+    if (key.Greater(kLastDevotionalDay)) return state.cmpStr[kWordNoDevotional];
     if (key.Length() < 3) {
         const int planDay = CalendarReadingDay(state);
-        if (planDay > 352) {
-            host.output = state.cmpStr[kWordNoDevotional];
-            return;
-        }
+        if (planDay > 352) return state.cmpStr[kWordNoDevotional];
         key = ThreeDigits(planDay);
     }
-    host.output = ReadModuleEntry(state, "amberly", key, true);
-    LinkBracketReferences(state, host.output, "");
-    SayWhenNoEntry(state, host.output);
-    host.popupKind = PopupModuleEntry;
+    GbString entry = ReadModuleEntry(state, "amberly", key, true);
+    LinkBracketReferences(state, entry, "");
+    SayWhenNoEntry(state, entry);
+    state.host.popupKind = PopupModuleEntry;
+    return entry;
 }
 
-void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
-                GbString& output) {
-    if (target.empty()) return;
+GbString ModuleLink(RenderState& state, std::string_view target, GbString& entryKey) {
+    GbString output;
+    if (target.empty()) return output;
     GbString module(target);
     const int hash = module.Find("#", 0);
     if (hash >= 0) {
@@ -149,10 +142,11 @@ void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
         // The calendar's day links name a plan day of these modules; a day they have nothing
         // for says so rather than leaving the page blank.
         SayWhenNoEntry(state, output);
-        return;
+        return output;
     }
     if (outline) OblixPost(state, output);
     if (notes) FitTableWidths(state, output);
+    return output;
 }
 
 void SayWhenNoEntry(const RenderState& state, GbString& text) {
@@ -193,12 +187,10 @@ GbString TextFixNote(RenderState& state, std::string_view text) {
     return note;
 }
 
-void DayPage(RenderState& state, std::string_view which) {
-    if (state.busy) return;
-    state.busy = true;
+GbString StudyDayPage(RenderState& state, std::string_view which) {
     HostState& host = state.host;
-    host.popupX = CalendarReadingDay(state);
-    const GbString key = ThreeDigits(host.popupX);
+    host.planDay = CalendarReadingDay(state);
+    const GbString key = ThreeDigits(host.planDay);
     const bool notes = which == "1";
     GbString page = ReadModuleEntry(state, notes ? "zendri" : "oblix", key, true);
     if (page.IsEmpty()) {
@@ -209,9 +201,7 @@ void DayPage(RenderState& state, std::string_view which) {
         OblixPost(state, page);
     }
     host.popupKind = PopupModuleEntry;
-    host.currentKey = key;
-    SetPageBody(state, page);
-    state.busy = false;
+    return page;
 }
 
 void HeadingLink(RenderState& state, GbString& line, int start, HeadingMemory& memory,

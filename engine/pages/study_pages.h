@@ -15,20 +15,19 @@
 
 namespace quillax {
 
-// The devotional entry of a plan day, into state.host.output (popupKind becomes
-// PopupModuleEntry). An id above "352" (byte-wise), or a day the module has no entry for, has
-// no devotional: cmpStr[24]. An id of fewer than three characters stands for the plan day of
-// the calendar date.
-void AmberlyEntry(RenderState& state, std::string_view id);
+// The devotional entry of a plan day (popupKind becomes PopupModuleEntry when the module is
+// read). An id above "352" (byte-wise), or a day the module has no entry for, has no
+// devotional: cmpStr[24]. An id of fewer than three characters stands for the plan day of the
+// calendar date.
+GbString AmberlyEntry(RenderState& state, std::string_view id);
 
-// A generic module link. target is a module name, "#" and an entry key, or a module name
-// alone; with "#" the part after it is written into entryKey, else entryKey is the key looked
-// up (the caller passes the link's text). output receives the entry; an outline entry is
-// post-processed by OblixPost, a study-notes entry by FitTableWidths. A plan day (three
-// digits, 001-478) that the outline or study notes have no entry for gives cmpStr[24]. An
-// empty target changes nothing.
-void ModuleLink(RenderState& state, std::string_view target, GbString& entryKey,
-                GbString& output);
+// The entry of a generic module link. target is a module name, "#" and an entry key, or a
+// module name alone; with "#" the part after it is written into entryKey, else entryKey is the
+// key looked up (the caller passes the link's text). An outline entry is post-processed by
+// OblixPost, a study-notes entry by FitTableWidths. A plan day (three digits, 001-478) that the
+// outline or study notes have no entry for gives cmpStr[24]. An empty target gives an empty
+// text and leaves entryKey as it is.
+GbString ModuleLink(RenderState& state, std::string_view target, GbString& entryKey);
 
 // Study notes ("zendri") write their tables with the width template, item 5 of TABLETDWIDTH:
 // every occurrence becomes the width of the browser's font size (the item of IEFontSize).
@@ -39,10 +38,10 @@ void FitTableWidths(const RenderState& state, GbString& text);
 // looked up under the other pair (bold and underline swap); a miss gives cmpStr[0].
 GbString TextFixNote(RenderState& state, std::string_view text);
 
-// The study-note page (which = "1") or the outline page of the calendar date's plan day,
-// written into the page window; cmpStr[24] when the module has no entry for the day. Does
-// nothing while the engine is busy.
-void DayPage(RenderState& state, std::string_view which);
+// The study-note page (which = "1") or the outline page of the calendar date's plan day;
+// cmpStr[24] when the module has no entry for the day. Sets state.host.planDay and popupKind
+// (PopupModuleEntry). DayPage (pipeline.h) shows it.
+GbString StudyDayPage(RenderState& state, std::string_view which);
 
 // A plan day's entry that came back empty says so: text becomes cmpStr[24] ("no reading for
 // this day"). Text that is not empty stays as it is.

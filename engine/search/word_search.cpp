@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "engine/config/configuration.h"
-#include "engine/pages/page_body.h"
 #include "textlib/line_reader.h"
 #include "textlib/conversions.h"
 #include "textlib/gb_list.h"
@@ -175,14 +174,15 @@ GbString SearchMainText(const RenderState& state, std::string_view path, const G
     return result;
 }
 
-bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_view exclusions,
-                 long extend, HostWindow* window, const SearchClock& clock) {
+std::optional<GbString> SearchResultPage(RenderState& state, std::u16string_view word,
+                                         std::u16string_view exclusions, long extend,
+                                         const SearchClock& clock) {
     HostState& host = state.host;
     const long long start = clock.NowMs();
     // Repeated key presses start one search. 0 stands for "no search yet".
     const long long sinceLast = start - host.lastSearchTick;
     if (host.lastSearchTick != 0 && sinceLast >= 0 && sinceLast < kSearchRepeatGuardMs) {
-        return false;
+        return std::nullopt;
     }
     host.changedFlags = kChangedLinksAdded;
     host.lastSearchTick = start;
@@ -223,15 +223,7 @@ bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_vi
     host.lastSearchTick = now;
     result.Replace("<s>　", "<s>");
     state.useGbk = savedUseGbk;
-
-    if (window != nullptr) {
-        host.pageWindow = window;
-        // The result list replaces a page: the chapter shown before is built again when it is
-        // opened next.
-        host.currentKey.Empty();
-        SetPageBody(state, result);
-    }
-    return true;
+    return result;
 }
 
 }  // namespace quillax

@@ -3,16 +3,16 @@
 // The main text holds one record per chapter: a line that contains "=" starts a record and the
 // text before its first "=" is the chapter key; verses start with "#" and the verse number and
 // run to the next "#" or the end of the line. The search lists every verse that contains the
-// word, leaves out the verses that contain one of the exclusion words, and writes a result
+// word, leaves out the verses that contain one of the exclusion words, and builds a result
 // page (a summary line, then one link per verse, optionally with the verse text and the word
-// highlighted) into the window the host names. The words are remembered in bible.ini
+// highlighted) that the page pipeline writes into the window the host names. The words are remembered in bible.ini
 // ("SEARCH=", "EXCLUSIVE=").
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "engine/host/host_window.h"
 #include "engine/state/render_state.h"
 
 namespace quillax {
@@ -32,17 +32,17 @@ const SearchClock& SystemSearchClock();
 constexpr long long kSearchRepeatGuardMs = 1000;
 
 // Searches the main text for word, skipping the verses that contain one of the exclusion words
-// (separated by ","), and writes the result page into window (which becomes the page window;
-// the key of the page shown before, state.host.currentKey, is forgotten).
-// With extend non-zero every listed verse is shown with the word in red. The words arrive wide
-// and are read in simplified characters. Nothing is written without a window. Returns whether
-// the search ran (false within a second of the end of the previous search).
-bool SearchWords(RenderState& state, std::u16string_view word, std::u16string_view exclusions,
-                 long extend, HostWindow* window,
-                 const SearchClock& clock = SystemSearchClock());
+// (separated by ","), and gives the result page with the time the search took; the words are
+// remembered in the configuration. With extend non-zero every listed verse is shown with the
+// word in red. The words arrive wide and are read in simplified characters. Nothing (no search)
+// within a second of the end of the previous search. SearchWords (pipeline.h) shows the page.
+std::optional<GbString> SearchResultPage(RenderState& state, std::u16string_view word,
+                                         std::u16string_view exclusions, long extend,
+                                         const SearchClock& clock);
 
 // The result page of a search of the main text at path, without timing, configuration or
-// window: the summary (with "msec" still in it) followed by the hits. Used by SearchWords.
+// window: the summary (with "msec" still in it) followed by the hits. Used by
+// SearchResultPage.
 // summaryEnd receives the position where the summary's closing word cmpStr[45] starts.
 GbString SearchMainText(const RenderState& state, std::string_view path, const GbString& word,
                         const GbString& exclusions, bool extend, int& summaryEnd);

@@ -58,13 +58,7 @@ struct HostState {
     // ---- page and popup being built ----------------------------------------------------------
     bool opening = false;     // set for the duration of one OpenPage
     GbString currentKey;      // key of the page now shown in the main document
-    GbString output;          // the page or popup body being built
     int popupKind = PopupVerse;
-    int lineUnit = 0;         // line height used for popup placement, px
-    int popupX = 0;           // popup rectangle being built, px; for text popups popupH holds
-    int popupY = 0;           // the quadrant 1-4
-    int popupW = 0;
-    int popupH = 0;
     bool titleNotTip = true;  // chooses the placement rule: ordinary text popup or wheel popup
     EventElement element;     // the element under the mouse
 
@@ -89,6 +83,7 @@ struct HostState {
     int planMode = 0;          // 0 six-day plan, otherwise the daily plan
     int inCalendar = 0;        // 1 while the calendar page's reading rows are built
     Date calendarDate;         // the date of the calendar page and the wheel popup
+    int planDay = 0;           // the plan day of the last calendar or day page built
     int compactState = 0;      // 9999 after CompactPage changed a page, else 0
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/pages/calendar.h"
+#include "engine/pages/pipeline.h"
 #include "study_fixture.h"
 
 namespace quillax {
@@ -76,7 +77,6 @@ TEST_F(StudyTest, PlanDayFollowsThePlanModeAndTheCalendarDayShiftsSundays) {
 }
 
 TEST_F(StudyTest, CalendarPageOfTheSixDayPlan) {
-    state.host.output = "old";
     ReadingCalendar(state, "2024-03-05");
     const std::string expected =
         "<p align=center><span style='color:red' title=2023-03-05休息日>年</span>"
@@ -93,19 +93,18 @@ TEST_F(StudyTest, CalendarPageOfTheSixDayPlan) {
         " <a href=1 id=387 Title=2024-04-05>月</a> <a href=1 id=195 Title=2025-03-05>年</a>"
         "　<a href=fanjian title=简繁转换>繁体</a>"
 ;
-    EXPECT_EQ(state.host.output, expected);
     // Written without the LINKCTRL links; the skip is used up.
     EXPECT_EQ(Body(), expected);
+    EXPECT_EQ(CalendarPage(state, "2024-03-05"), expected);
     EXPECT_FALSE(state.host.skipLinkControlOnce);
     EXPECT_EQ(state.host.calendarDate.Format(), "2024-03-05");
-    EXPECT_EQ(state.host.popupX, 360);
+    EXPECT_EQ(state.host.planDay, 360);
     EXPECT_FALSE(state.busy);
 
     // With traditional characters shown the bar ends with the other language link.
     state.useGbk = 1;
-    ReadingCalendar(state, "2024-03-05");
     const std::string link = "　<a href=fanjian title=简繁转换>简体</a>";
-    const std::string page = state.host.output.str();
+    const std::string page = CalendarPage(state, "2024-03-05").str();
     EXPECT_EQ(page.substr(page.size() - link.size()), link);
 }
 
@@ -137,25 +136,24 @@ TEST_F(StudyTest, CalendarPageOfTheDailyPlanAddsTheReadingRows) {
         " <a href=01021 class=plan>创世记21章</a> <a href=oblix#021 class=plan>纲目</a>"
         " <a href=zendri id=021 class=plan>研经</a> <a href=amberly id=021 class=plan>灵修</a>"
         " </table>";
-    EXPECT_EQ(state.host.output, expected);
     EXPECT_EQ(Body(), expected);
     // The companion label is rewritten with the book read; the flags are reset.
     EXPECT_EQ(state.cmpStr[59], "路");
     EXPECT_EQ(state.host.inCalendar, 0);
     EXPECT_EQ(state.lastBook, 0);
-    EXPECT_EQ(state.host.popupX, 439);
+    EXPECT_EQ(state.host.planDay, 439);
 }
 
 TEST_F(StudyTest, CalendarReadingRowsAtTheEndOfShortMonths) {
     state.host.planMode = 1;
     // 29 days: the last two days read Proverbs 28-31 and Deuteronomy 31-34.
     ReadingCalendar(state, "2024-02-28");
-    GbString page = state.host.output;
+    GbString page(Body());
     EXPECT_GE(page.Find("<a href=20028 class=plan>箴言28章</a> <a href=20029 class=plan>加读29章</a> <td>"), 0);
     EXPECT_GE(page.Find("<tr><td><a href=05031 class=plan>申命记31章</a> <a href=05032 class=plan>加读32章</a> <td>"), 0);
     // An ordinary day reads one chapter of each.
     ReadingCalendar(state, "2024-03-07");
-    page = state.host.output;
+    page = Body();
     EXPECT_GE(page.Find("<table><tr><td><a href=20007 class=plan>箴言7章</a> <td>"), 0);
     EXPECT_GE(page.Find("<tr><td><a href=05007 class=plan>申命记7章</a> <td>"), 0);
 }
@@ -176,7 +174,7 @@ TEST_F(StudyTest, CalendarDateTextsAndTheBusyEngine) {
 
     // Garbage of the right length gives some date and a page, never a crash.
     ReadingCalendar(state, "abcd-ef-gh");
-    EXPECT_FALSE(state.host.output.IsEmpty());
+    EXPECT_FALSE(Body().empty());
 
     // While the engine is busy nothing happens.
     host.ClearLog();
@@ -217,8 +215,7 @@ TEST_F(StudyTest, WheelTableLaysOutTheRecordOfThePlanDay) {
         {"359", "星期一,晨,第52,一,75,119日),诗1,诗2,箴1,创1,太1,出1,可1,箴2,路1"},
         {"360", "三月五日,晨读_晚读,第52,二,75,118日),诗3,诗4,箴3,创2,太2,出2,可2,箴4,路2"},
     }));
-    WheelTable(state, Date(2024, 3, 5));
-    EXPECT_EQ(state.host.output,
+    EXPECT_EQ(WheelTable(state, Date(2024, 3, 5)),
               "<table class=tb><tr><td class=td1 width=68% colspan=2>三月五日(第52周　星期二"
               "　已读75％　余118日)<td class=td2 width=32%>晨读<br>晚读"
               "<tr><td class=td1 width=68% colspan=2 align-center><big>诗3</big><br><ins>箴3</ins>"
@@ -227,12 +224,10 @@ TEST_F(StudyTest, WheelTableLaysOutTheRecordOfThePlanDay) {
               "<td class=td3 width=34%>可2<td class=td8 width=32% align=center>路2</td></table>");
 
     // Sunday the 3rd shows the record of Monday the 4th.
-    WheelTable(state, Date(2024, 3, 3));
-    EXPECT_GE(state.host.output.Find("colspan=2>星期一(第52周　星期一"), 0);
+    EXPECT_GE(WheelTable(state, Date(2024, 3, 3)).Find("colspan=2>星期一(第52周　星期一"), 0);
 
     // A day without a record says so instead of showing the table's empty fields.
-    WheelTable(state, Date(2024, 3, 6));
-    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+    EXPECT_EQ(WheelTable(state, Date(2024, 3, 6)), "本日没有灵修短文。");
 }
 
 TEST_F(StudyTest, CalendarPagesAreKnownByTheirDateLink) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/pages/page_body.h"
+#include "engine/pages/pipeline.h"
 #include "engine/state/render_state.h"
 #include "engine/testing/fake_host.h"
 #include "module_fixture.h"

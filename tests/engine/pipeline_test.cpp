@@ -213,12 +213,12 @@ TEST_F(PipelineTest, PlacePopupByQuadrant) {
         host.cursorX = c.x;
         host.cursorY = c.y;
         s.host.titleNotTip = true;
-        PlacePopup(s, "x");
-        EXPECT_EQ(s.host.popupH, c.quadrant) << c.x << "," << c.y;
-        EXPECT_EQ(s.host.popupY, c.popupY) << c.x << "," << c.y;
-        EXPECT_EQ(s.host.popupX, 200);
-        EXPECT_EQ(s.host.popupW, 600);
-        EXPECT_EQ(s.host.lineUnit, 12);
+        const PopupPlacement place = PlacePopup(s);
+        EXPECT_EQ(place.quadrant, c.quadrant) << c.x << "," << c.y;
+        EXPECT_EQ(place.y, c.popupY) << c.x << "," << c.y;
+        EXPECT_EQ(place.x, 200);
+        EXPECT_EQ(place.width, 600);
+        EXPECT_EQ(place.lineUnit, 12);
     }
 
     // The IE font size enters the line unit, divided with truncation toward zero.
@@ -233,29 +233,28 @@ TEST_F(PipelineTest, PlacePopupByQuadrant) {
     s.host.titleNotTip = false;
     host.cursorX = 10;
     host.cursorY = 100;
-    PlacePopup(s, "日程2024-05-01");
-    EXPECT_EQ(s.host.popupKind, PopupWheel);
-    EXPECT_EQ(s.host.popupW, 360);
-    EXPECT_EQ(s.host.popupX, 320);
-    EXPECT_EQ(s.host.popupH, 1);
-    EXPECT_EQ(s.host.popupY, 118);
+    PopupPlacement wheel = PlacePopup(s);
+    EXPECT_EQ(wheel.width, 360);
+    EXPECT_EQ(wheel.x, 320);
+    EXPECT_EQ(wheel.quadrant, 1);
+    EXPECT_EQ(wheel.y, 118);
     host.cursorY = 401;
-    PlacePopup(s, "日程2024-05-01");
-    EXPECT_EQ(s.host.popupH, 4);
-    EXPECT_EQ(s.host.popupY, 377);
+    wheel = PlacePopup(s);
+    EXPECT_EQ(wheel.quadrant, 4);
+    EXPECT_EQ(wheel.y, 377);
 }
 
 TEST_F(PipelineTest, ShowPopupFillsOnceWithScriptsAndGrowsWithinTheScreen) {
     RenderState& s = state();
     FakePopup& popup = host.Popup();
-    s.host.output = "<p>text</p>";
     s.host.popupKind = PopupBoldNote;
-    s.host.popupX = 200;
-    s.host.popupY = 112;
-    s.host.popupW = 600;
-    s.host.popupH = 1;
+    PopupPlacement place;
+    place.x = 200;
+    place.y = 112;
+    place.width = 600;
+    place.quadrant = 1;
     popup.contentHeight = 300;
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>text</p>", place, false);
     EXPECT_EQ(host.Log(), (Lines{
         "popup.Create text",
         "popup.SetCharset gb2312",
@@ -275,27 +274,26 @@ TEST_F(PipelineTest, ShowPopupFillsOnceWithScriptsAndGrowsWithinTheScreen) {
     // The next fill hides the window first and runs no script; the bottom stops 40 px above
     // the screen's end.
     host.ClearLog();
-    s.host.output = "<p>long</p>";
     popup.contentHeight = 2000;
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>long</p>", place, false);
     EXPECT_EQ(host.Log().front(), "popup.Hide");
     EXPECT_EQ(popup.windowRect.bottom, 760);
     for (const std::string& line : host.Log()) EXPECT_EQ(line.find("RunScript"), std::string::npos);
 
     // Below the middle the popup grows upwards and never above y = 20.
-    s.host.popupY = 676;
-    s.host.popupH = 3;
+    place.y = 676;
+    place.quadrant = 3;
     popup.contentHeight = 300;
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>long</p>", place, false);
     EXPECT_EQ(popup.windowRect.top, 366);
     EXPECT_EQ(popup.windowRect.bottom, 686);
-    s.host.popupH = 4;
+    place.quadrant = 4;
     popup.contentHeight = 650;  // bottom - height = 36: the top would be 16
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>long</p>", place, false);
     EXPECT_EQ(popup.windowRect.top, 20);
     popup.contentHeight = 5;  // fits: no second move
     host.ClearLog();
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>long</p>", place, false);
     const Lines log = host.Log();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const std::string& l) { return l.rfind("popup.Move", 0) == 0; }), 1);
@@ -446,8 +444,7 @@ TEST_F(PipelineTest, FinishPopupTidiesTheTextAndDropsEmptyResults) {
 TEST_F(PipelineTest, TraditionalPopupKeepsTheFontName) {
     RenderState& s = state();
     s.useGbk = 1;
-    s.host.output = "幼圓幼圓幼圓幼圓幼圓";
-    ShowPopup(s, true);
+    ShowPopup(s, "幼圓幼圓幼圓幼圓幼圓", PopupPlacement{}, true);
     EXPECT_EQ(host.Popup().body.substr(27, 10), u"幼圆幼圆幼圆幼圆幼圓");
 }
 
@@ -466,7 +463,7 @@ TEST_F(PipelineTest, DocumentOperationsWithoutAWindowDoNothing) {
     ScrollToAnchor(s, "1");
     SetPageBackground(s, "#FFFFFF");
     CancelEvent(s);
-    ShowPopup(s, false);
+    ShowPopup(s, "<p>x</p>", PopupPlacement{}, false);
     EXPECT_EQ(DocumentUrl(s), "");
     EXPECT_EQ(BodyHeight(s), 0);
     EXPECT_TRUE(host.Log().empty());

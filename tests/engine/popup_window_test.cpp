@@ -38,14 +38,18 @@ protected:
     // Fills the window through the pipeline as a text popup at (100, 200), 600 wide, with
     // content 300 high, growing downward.
     void ShowText() {
-        RenderState& s = state();
-        s.host.output = "<p>x</p>";
-        s.host.popupX = 100;
-        s.host.popupY = 200;
-        s.host.popupW = 600;
-        s.host.popupH = 1;
         host.Popup().contentHeight = 300;
-        ShowPopup(s, false);
+        ShowPopup(state(), "<p>x</p>", TextPlace(), false);
+    }
+
+    // A text popup at (100, 200), 600 wide, in the upper left quadrant.
+    static PopupPlacement TextPlace() {
+        PopupPlacement place;
+        place.x = 100;
+        place.y = 200;
+        place.width = 600;
+        place.quadrant = 1;
+        return place;
     }
 
     testing::ModuleInstallation inst;
@@ -110,8 +114,7 @@ TEST_F(PopupWindowTest, TheCaptionHeightIsMeasuredOncePerProcess) {
     other.frame.style = 0x80A00000;
     state().host.popupWindow = &other;
     otherHost.Popup().contentHeight = 300;
-    state().host.output = "<p>y</p>";
-    ShowPopup(state(), false);
+    ShowPopup(state(), "<p>y</p>", TextPlace(), false);
     otherHost.ClearLog();
     other.OnNonClientMouseMove();
     EXPECT_EQ(otherHost.Log(), (Lines{"popup.SetStyle 0x80E20000", "popup.Move 100 181 700 508 repaint"}));
@@ -120,12 +123,12 @@ TEST_F(PopupWindowTest, TheCaptionHeightIsMeasuredOncePerProcess) {
 
 TEST_F(PopupWindowTest, PicturePopupsAreNeverPinned) {
     RenderState& s = state();
-    s.host.output = "<img>";
-    s.host.popupX = 10;
-    s.host.popupY = 10;
-    s.host.popupW = 320;
-    s.host.popupH = 249;
-    ShowPopup(s, true);
+    PopupPlacement place;
+    place.x = 10;
+    place.y = 10;
+    place.width = 320;
+    place.height = 249;
+    ShowPopup(s, "<img>", place, true);
     ASSERT_TRUE(window.pictureMode);
     host.ClearLog();
     window.OnNonClientMouseMove();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/pages/pipeline.h"
 #include "engine/search/word_search.h"
 #include "platform/code_page.h"
 #include "study_fixture.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/pages/calendar.h"
+#include "engine/pages/pipeline.h"
 #include "engine/pages/study_pages.h"
 #include "study_fixture.h"
 
@@ -24,34 +25,26 @@ TEST_F(StudyTest, AmberlyEntryReadsThePlanDaysDevotional) {
     state.host.popupKind = PopupVerse;
 
     // Past the last devotional: the vocabulary's answer, popup kind untouched.
-    AmberlyEntry(state, "353");
-    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+    EXPECT_EQ(AmberlyEntry(state, "353"), "本日没有灵修短文。");
     EXPECT_EQ(state.host.popupKind, PopupVerse);
-    AmberlyEntry(state, "4");  // "4" > "352" byte-wise
-    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+    EXPECT_EQ(AmberlyEntry(state, "4"), "本日没有灵修短文。");
 
     // A three-digit id is the key; bracketed references become links.
-    AmberlyEntry(state, "005");
-    EXPECT_EQ(state.host.output, "第五日 <a href=01001>创1:1</a>灵修");
+    EXPECT_EQ(AmberlyEntry(state, "005"), "第五日 <a href=01001>创1:1</a>灵修");
     EXPECT_EQ(state.host.popupKind, PopupModuleEntry);
 
     // A shorter id stands for the calendar date's plan day; a six-day-plan Sunday counts as
     // the Monday after it (2000-02-21, plan day 5).
     state.host.calendarDate.Set(2000, 2, 20);
-    state.host.output = "old";
-    AmberlyEntry(state, "");
-    EXPECT_EQ(state.host.output, "第五日 <a href=01001>创1:1</a>灵修");
+    EXPECT_EQ(AmberlyEntry(state, ""), "第五日 <a href=01001>创1:1</a>灵修");
     state.host.planMode = 1;
     state.host.calendarDate.Set(2004, 2, 1);  // daily plan day 215
-    AmberlyEntry(state, "1");
-    EXPECT_EQ(state.host.output, "第二一五日");
+    EXPECT_EQ(AmberlyEntry(state, "1"), "第二一五日");
     state.host.calendarDate.Set(2004, 6, 20);  // daily plan day 355: no devotional
-    AmberlyEntry(state, "");
-    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+    EXPECT_EQ(AmberlyEntry(state, ""), "本日没有灵修短文。");
 
     // A day without an entry says so.
-    AmberlyEntry(state, "100");
-    EXPECT_EQ(state.host.output, "本日没有灵修短文。");
+    EXPECT_EQ(AmberlyEntry(state, "100"), "本日没有灵修短文。");
 }
 
 TEST_F(StudyTest, ModuleLinksSplitTheTargetAndPostProcessOutlines) {
@@ -60,44 +53,44 @@ TEST_F(StudyTest, ModuleLinksSplitTheTargetAndPostProcessOutlines) {
     ASSERT_TRUE(WriteModule("oblix", {{"360", "纲目:=第三六〇日<br>末行"}}));
 
     GbString key("链接文字");
-    GbString output("old");
-    ModuleLink(state, "zendri#360", key, output);
+    GbString output = ModuleLink(state, "zendri#360", key);
     EXPECT_EQ(key, "360");
     // Study notes get the table width of the browser's font size (none set: item 0).
     EXPECT_EQ(output, "<table width=64><tr><td>注");
 
     // A bare module name looks up the key the caller passes (the link's text).
     key = "@恩典#";
-    ModuleLink(state, "emendo", key, output);
+    output = ModuleLink(state, "emendo", key);
     EXPECT_EQ(output, "恩典的校勘");
 
-    ModuleLink(state, "oblix#360", key, output);
+    output = ModuleLink(state, "oblix#360", key);
     EXPECT_EQ(output, kOutlineHeader + "纲目:第三六〇日</font>\r\n末行");
 
     // Nothing to link, or nothing there.
-    output = "kept";
-    ModuleLink(state, "", key, output);
-    EXPECT_EQ(output, "kept");
-    ModuleLink(state, "nosuch#1", key, output);
+    key = "kept";
+    output = ModuleLink(state, "", key);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(key, "kept");
+    output = ModuleLink(state, "nosuch#1", key);
     EXPECT_EQ(key, "1");
     EXPECT_EQ(output, "");
-    ModuleLink(state, "#", key, output);
+    output = ModuleLink(state, "#", key);
     EXPECT_EQ(output, "");
 
     // A plan day the outline or the notes have no entry for says so; other keys and other
     // modules stay empty.
-    ModuleLink(state, "oblix#361", key, output);
+    output = ModuleLink(state, "oblix#361", key);
     EXPECT_EQ(output, "本日没有灵修短文。");
     key = "361";
-    ModuleLink(state, "zendri", key, output);
+    output = ModuleLink(state, "zendri", key);
     EXPECT_EQ(output, "本日没有灵修短文。");
-    ModuleLink(state, "hymns#361", key, output);
+    output = ModuleLink(state, "hymns#361", key);
     EXPECT_EQ(output, "");
-    ModuleLink(state, "zendri#479", key, output);
+    output = ModuleLink(state, "zendri#479", key);
     EXPECT_EQ(output, "");
-    ModuleLink(state, "zendri#000", key, output);
+    output = ModuleLink(state, "zendri#000", key);
     EXPECT_EQ(output, "");
-    ModuleLink(state, "rovask#abc", key, output);
+    output = ModuleLink(state, "rovask#abc", key);
     EXPECT_EQ(output, "");
 }
 
@@ -142,7 +135,7 @@ TEST_F(StudyTest, DayPagesShowTheStudyNotesOrTheOutlineOfThePlanDay) {
     EXPECT_EQ(Body(), linkControl + "<table width=64><tr><td>周二");
     EXPECT_EQ(state.host.popupKind, PopupModuleEntry);
     EXPECT_EQ(state.host.currentKey, "360");
-    EXPECT_EQ(state.host.popupX, 360);
+    EXPECT_EQ(state.host.planDay, 360);
     EXPECT_FALSE(state.busy);
 
     // The table width follows the browser's text size.
