@@ -170,21 +170,29 @@ bool WriteIniValue(GbString& iniText, std::string_view key, std::string_view val
 bool AddParallelModule(GbString& iniText, std::string_view moduleName) {
     GbString value = ReadIniValue(iniText, kEquateKey);
     value.MakeLower();
-    // No module name holds a quote. Kept, a quote at the front of the rewritten list would make
-    // it read as a quoted value that ends at the next quote, without the new module.
-    DeleteAll(value, "\"");
-    // Whole items count: "usr\kjv2" in the list does not stand for "usr\kjv", nor does
-    // "usr\kjv.txt", which the engine would read as the file usr\kjv.txt.txt. The list is kept
-    // whole: every item after one that names a ".txt" file is still a module the reader sees.
-    for (const GbString& item : SplitAll(value, ",")) {
-        if (item == moduleName) {
-            return false;
+    // Whole items count, as the engine reads them: "usr\kjv2" in the list does not stand for
+    // "usr\kjv", nor does "usr\kjv.txt", which the engine would read as the file
+    // usr\kjv.txt.txt, nor "u\"sr\kjv". The list is kept whole: every item after one that names
+    // a ".txt" file is still a module the reader sees.
+    const auto lists = [&moduleName](const GbString& list) {
+        for (const GbString& item : SplitAll(list, ",")) {
+            if (item == moduleName) return true;
         }
+        return false;
+    };
+    if (lists(value)) {
+        return false;
     }
-    if (!value.IsEmpty()) {
-        value.Append(",");
+    // No module name holds a quote. Kept, a quote at the front of the rewritten list would make
+    // it read as a quoted value that ends at the next quote, without the new module. Without
+    // its quotes an item may turn into the module itself, which then needs no second entry.
+    DeleteAll(value, "\"");
+    if (!lists(value)) {
+        if (!value.IsEmpty()) {
+            value.Append(",");
+        }
+        value.Append(moduleName);
     }
-    value.Append(moduleName);
     WriteIniValue(iniText, kEquateKey, value);
     return true;
 }

@@ -143,6 +143,13 @@ TEST(BibleImport, ParallelListGetsTheModuleOnce) {
     EXPECT_EQ(quotes, "EQUATEFILE=old,usr\\kjv\r\n");
     EXPECT_EQ(ReadIniValue(quotes, "EQUATEFILE="), "old,usr\\kjv");
 
+    // An item with a quote inside is no module the engine finds, even when it would be the
+    // module without its quote: the list is written without the quote, and so names it.
+    GbString quoted = "EQUATEFILE=u \"sr\\Kjv \r\n";
+    EXPECT_TRUE(AddParallelModule(quoted, "usr\\kjv"));
+    EXPECT_EQ(ReadIniValue(quoted, "EQUATEFILE="), "usr\\kjv");
+    EXPECT_FALSE(AddParallelModule(quoted, "usr\\kjv"));
+
     GbString empty = "EQUATEFILE=\r\n";
     EXPECT_TRUE(AddParallelModule(empty, "usr\\kjv"));
     EXPECT_EQ(empty, "EQUATEFILE=usr\\kjv\r\n");
