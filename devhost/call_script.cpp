@@ -12,7 +12,7 @@
 
 #include "engine/com/control.h"
 #include "engine/com/members.h"
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 #include "engine/testing/fake_host.h"
 #include "engine/testing/fake_popup_window.h"
 #include "platform/code_page.h"

@@ -14,7 +14,7 @@
 #include "engine/com/control.h"
 #include "engine/config/configuration.h"
 #include "engine/testing/fake_host.h"
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 #include "engine/testing/fake_popup_window.h"
 #include "textlib/chapter_keys.h"
 #include "textlib/conversions.h"

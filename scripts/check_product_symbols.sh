@@ -5,12 +5,12 @@
 #
 # Reads the symbols (nm -C) of BUILD_DIR/lib/libquillax.so and of the static engine libraries it
 # is made of (libquillax_engine_<folder>.a, engine/testing aside) and prints every one
-# that names a stand-in (Fake...), the interaction script or the play command, or the test
+# that names a stand-in (Fake..., the manual timers), the interaction script or the play command, or the test
 # framework, with the file it is in.
 set -euo pipefail
 
 build=${1:?usage: check_product_symbols.sh BUILD_DIR}
-pattern='Fake[A-Z]|InteractionScript|InteractCommand|PrepareSmallDesktop|ScopedEngineServices|PlayCommand|testing::|gtest|GTEST'
+pattern='Fake[A-Z]|ManualTimerService|InteractionScript|InteractCommand|PrepareSmallDesktop|ScopedEngineServices|PlayCommand|testing::|gtest|GTEST'
 
 # One static library per engine folder (engine/CMakeLists.txt); an archive of another name in
 # the build tree is not part of the library (or left over from an older layout).

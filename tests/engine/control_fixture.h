@@ -14,7 +14,7 @@
 
 #include "engine/com/control.h"
 #include "engine/config/configuration.h"
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 #include "engine/testing/fake_host.h"
 #include "engine/testing/fake_popup_window.h"
 #include "module_fixture.h"

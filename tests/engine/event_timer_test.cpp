@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 
 namespace quillax {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 #include "engine/pages/pipeline.h"
 #include "engine/popup/wheel_song.h"
 #include "engine/testing/fake_host.h"

@@ -1,4 +1,4 @@
-#include "engine/host/timer_service.h"
+#include "engine/testing/manual_timer_service.h"
 
 #include <utility>
 
