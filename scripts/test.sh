@@ -256,7 +256,12 @@ for preset in "${stages[@]}"; do
   # the folder on drive Z:, the Linux root.
   gtest_results=$results/
   $windows && gtest_results=Z:$results/
-  step "$preset-test" env GTEST_OUTPUT="json:$gtest_results" ctest --preset "$preset" -j "$jobs" ||
+  # A Windows test program that fails is run once more: Wine's client can lose its server
+  # connection before the program starts ("wine client error ... recvmsg"); a real failure fails
+  # twice. The log keeps both runs.
+  retry=()
+  $windows && retry=(--repeat until-pass:2)
+  step "$preset-test" env GTEST_OUTPUT="json:$gtest_results" ctest --preset "$preset" -j "$jobs" "${retry[@]}" ||
     fail "$preset: tests (see output above)"
   programs=$(grep -E 'tests passed' "$log_dir/$preset-test.log" | tail -n 1 || true)
   # Every GoogleTest program the preset's tests run must have left its report.
